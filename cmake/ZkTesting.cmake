@@ -1,0 +1,23 @@
+# zk_add_qtest(<name> SOURCES <files...> [LIBS <targets...>] [GUI] [TIMEOUT <seconds>] [LABELS <labels...>])
+#
+# One QtTest executable registered with ctest. Every test runs with its own throw-away HOME and
+# XDG directories (see tests/common/ZkTest.h), so no test ever touches the user's real files.
+# GUI tests need an X display (scripts/test runs ctest under Xvfb); the others use the
+# offscreen platform plugin.
+function(zk_add_qtest name)
+    cmake_parse_arguments(ARG "GUI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE zk_test_common Qt5::Test ${ARG_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    set(env "ZK_TEST_TMP=${CMAKE_BINARY_DIR}/test-home")
+    if(NOT ARG_GUI)
+        list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
+    if(ARG_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+    endif()
+endfunction()

@@ -1,0 +1,65 @@
+#include "Clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace platform {
+
+namespace {
+class SystemClock : public Clock
+{
+public:
+    std::int64_t nowMs() override
+    {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    }
+    void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+};
+} // namespace
+
+Clock& systemClock()
+{
+    static SystemClock clock;
+    return clock;
+}
+
+std::int64_t ManualClock::nowMs()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_now;
+}
+
+void ManualClock::advance(std::int64_t ms)
+{
+    std::function<void(std::int64_t)> observer;
+    std::int64_t now;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_now += ms;
+        now = m_now;
+        observer = m_observer;
+    }
+    if (observer)
+        observer(now);
+}
+
+void ManualClock::setNow(std::int64_t ms)
+{
+    std::function<void(std::int64_t)> observer;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_now = ms;
+        observer = m_observer;
+    }
+    if (observer)
+        observer(ms);
+}
+
+void ManualClock::setObserver(std::function<void(std::int64_t)> observer)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_observer = std::move(observer);
+}
+
+} // namespace platform
