@@ -12,6 +12,15 @@ namespace platform {
 
 struct HidDevice; // hid_device: opaque, owned by the backend until close()
 
+// Why an openPath() failed, so that the program can tell a user who lacks the permission to open
+// a keyboard that is plainly present (Linux hidraw nodes without a udev rule) what to do.
+enum class HidOpenError {
+    None,
+    NotFound,         // no such interface (any more)
+    PermissionDenied, // the interface exists but this user may not open it
+    Other
+};
+
 struct HidDeviceInfo
 {
     std::string path;          // what openPath() takes
@@ -38,6 +47,8 @@ public:
     virtual std::vector<HidDeviceInfo> enumerate(std::uint16_t vendorId, std::uint16_t productId) = 0;
     // hid_open_path: null on failure.
     virtual HidDevice* openPath(const char* path) = 0;
+    // Why the last openPath() made on the calling thread returned null.
+    virtual HidOpenError lastOpenError() { return HidOpenError::Other; }
     // hid_read_timeout: bytes copied (report number first), 0 on time-out, < 0 on error.
     virtual int readTimeout(HidDevice* device, unsigned char* data, std::size_t length, int milliseconds) = 0;
     // hid_write: data[0] is the report number; bytes written or < 0.
