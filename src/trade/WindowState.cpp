@@ -1,0 +1,16 @@
+#include "trade/WindowState.h"
+
+#include <QMutexLocker>
+
+WindowState WindowState::capture(const StateMachine& machine)
+{
+    QMutexLocker lock(&machine.mutex());
+    WindowState copy;
+    copy.record = *machine.record();
+    copy.state = machine.state();
+    copy.step = machine.step();
+    copy.stateEnteredAt = machine.stateEnteredAt();
+    copy.stepChangedAt = machine.stepChangedAt();
+    copy.committed = machine.isCommitted();
+    return copy;
+}
