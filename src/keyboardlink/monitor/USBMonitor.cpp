@@ -26,61 +26,15 @@ USBMonitor::~USBMonitor()
         s_instance = nullptr;
     if (m_ports && m_watching) {
         m_ports->stopWatching();
-        m_ports->setLogger(nullptr);
-    }
-    delete m_registrationWidget;
-}
-
-USBMonitor* USBMonitor::instance()
-{
-    return s_instance;
-}
-
-USBPortInfo USBMonitor::fromPlatform(const platform::HidPortInfo& port)
-{
-    USBPortInfo info;
-    info.serialNumber = QString::fromStdU16String(port.serialNumber);
-    info.manufacturer = QString::fromStdU16String(port.manufacturer);
-    info.product = QString::fromStdU16String(port.product);
-    info.path = QString::fromStdU16String(port.path);
-    info.usagePage = port.usagePage;
-    info.usage = port.usage;
-    info.vendorId = port.vendorId;
-    info.productId = port.productId;
-    info.versionNumber = port.versionNumber;
-    return info;
-}
-
-QString USBMonitor::normalisedPath(const QString& path)
-{
-    return path.toUpper().replace(QLatin1Char('#'), QLatin1Char('\\'));
-}
-
-void USBMonitor::registerForDeviceEvents()
-{
-    if (m_registrationWidget)
-        return;
-    m_registrationWidget = new USBRegistrationWidget(this);
-    if (!m_ports)
-        return;
-    m_ports->setLogger([](int level, const std::string& text) {
-        if (level > 0)
-            qWarning().noquote() << QString::fromStdString(text);
-        else
-            qDebug().noquote() << QString::fromStdString(text);
-    });
-    if (m_ports->wantsNotificationWindow())
-        m_ports->setNotificationWindow(static_cast<std::uintptr_t>(m_registrationWidget->winId()));
-
-    // Callbacks may come from any thread (a simulated keyboard unplugged by a test thread);
+        // Callbacks may come from any thread (a simulated keyboard unplugged by a test thread);
     // the signals always leave from the monitor's own thread.
     auto arrived = [this](const platform::HidPortInfo& port) {
         const USBPortInfo info = fromPlatform(port);
         QMetaObject::invokeMethod(this, [this, info] { portArrived(info); }, Qt::AutoConnection);
     };
     auto removed = [this](const platform::HidPortInfo& port) {
-        const QString path = QString::fromStdU16String(port.path);
-        QMetaObject::invokeMethod(this, [this, path] { portRemoved(path); }, Qt::AutoConnection);
+        const USBPortInfo info = fromPlatform(port);
+        QMetaObject::invokeMethod(this, [this, info] { portRemoved(info); }, Qt::AutoConnection);
     };
     m_watching = m_ports->startWatching(KeyboardVendorId, KeyboardProductId, KeyboardUsagePage, arrived, removed);
     if (!m_watching) {
@@ -127,9 +81,9 @@ void USBMonitor::portArrived(const USBPortInfo& info)
     emit deviceDiscovered(info);
 }
 
-void USBMonitor::portRemoved(const QString& path)
+void USBMonitor::portRemoved(const USBPortInfo& gone)
 {
-    const QString normalised = normalisedPath(path);
+    const QString normalised = normalisedPath(gone.path);
     for (int i = 0; i < m_knownPorts.size(); ++i) {
         if (normalisedPath(m_knownPorts.at(i).path) == normalised) {
             const USBPortInfo info = m_knownPorts.takeAt(i);
@@ -137,8 +91,13 @@ void USBMonitor::portRemoved(const QString& path)
             return;
         }
     }
+    // A backend that keeps its own record of ports may have resolved the removal already.
+    if (gone.vendorId != 0) {
+        emit deviceRemoved(gone);
+        return;
+    }
     qDebug().noquote() << "USB_MONITOR emit device removed on unknown device";
     USBPortInfo info;
-    info.path = path;
+    info.path = gone.path;
     emit deviceRemoved(info);
 }

@@ -59,7 +59,7 @@ public slots:
 
 private:
     void portArrived(const USBPortInfo& info);
-    void portRemoved(const QString& path);
+    void portRemoved(const USBPortInfo& gone);
 
     platform::HidPorts* m_ports;
     QList<USBPortInfo> m_knownPorts;

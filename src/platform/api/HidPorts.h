@@ -54,29 +54,9 @@ public:
     virtual void dispatchPending() {}
     virtual bool handleNativeMessage(const void* /*message*/, long* /*result*/) { return false; }
 
-    // A backend fed by window messages may register for device notifications on the monitor's
-    // hidden native window (an HWND); the monitor hands it before startWatching() when asked.
-    virtual bool wantsNotificationWindow() const { return false; }
-    virtual void setNotificationWindow(std::uintptr_t /*window*/) {}
-
     // The system's error code of the last failed startWatching() (GetLastError(), errno), for
     // the monitor's diagnostic; 0 when unknown.
     virtual std::uint32_t watchError() const { return 0; }
-
-    // Backends are Qt-free and cannot log themselves: the monitor installs this sink and turns
-    // each line into a diagnostic. Level 0 = debug, 1 = warning. Text in UTF-8.
-    using LogCallback = std::function<void(int level, const std::string& text)>;
-    void setLogger(LogCallback logger) { m_logger = std::move(logger); }
-
-protected:
-    void log(int level, const std::string& text) const
-    {
-        if (m_logger)
-            m_logger(level, text);
-    }
-
-private:
-    LogCallback m_logger;
 };
 
 } // namespace platform

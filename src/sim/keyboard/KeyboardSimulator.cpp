@@ -18,7 +18,10 @@ struct KeyboardSimulator::Keyboard
     int failReads = 0;
     int failWrites = 0;
     int failWriteResult = -1;
-    int reportsReceived = 0;
+    bool holdWrites = false;
+    int heldWrites = 0;
+    int writeAttempts = 0;
+    std::vector<Report> reports;
     std::vector<ReceivedFrame> received;
     std::vector<std::pair<std::uint8_t, std::uint8_t>> tradeActions;
 };
@@ -112,8 +115,11 @@ std::string KeyboardSimulator::addKeyboard(const std::string& serialNumber)
 void KeyboardSimulator::removeKeyboard(const std::string& serialNumber)
 {
     unplug(serialNumber);
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     Keyboard* keyboard = &keyboardLocked(serialNumber);
+    keyboard->holdWrites = false;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return keyboard->heldWrites == 0; }); // writers still look at it
     for (auto it = m_handles.begin(); it != m_handles.end();) {
         if (it->second->keyboard == keyboard)
             it = m_handles.erase(it);
@@ -348,10 +354,35 @@ std::vector<std::pair<std::uint8_t, std::uint8_t>> KeyboardSimulator::tradeActio
     return keyboardLocked(serialNumber).tradeActions;
 }
 
+std::vector<Report> KeyboardSimulator::receivedReports(const std::string& serialNumber) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return keyboardLocked(serialNumber).reports;
+}
+
 int KeyboardSimulator::reportsReceived(const std::string& serialNumber) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return keyboardLocked(serialNumber).reportsReceived;
+    return static_cast<int>(keyboardLocked(serialNumber).reports.size());
+}
+
+int KeyboardSimulator::writeAttempts(const std::string& serialNumber) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return keyboardLocked(serialNumber).writeAttempts;
+}
+
+void KeyboardSimulator::holdWrites(const std::string& serialNumber, bool hold)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    keyboardLocked(serialNumber).holdWrites = hold;
+    m_changed.notify_all();
+}
+
+int KeyboardSimulator::heldWrites(const std::string& serialNumber) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return keyboardLocked(serialNumber).heldWrites;
 }
 
 void KeyboardSimulator::clearRecords(const std::string& serialNumber)
@@ -360,7 +391,8 @@ void KeyboardSimulator::clearRecords(const std::string& serialNumber)
     Keyboard& k = keyboardLocked(serialNumber);
     k.received.clear();
     k.tradeActions.clear();
-    k.reportsReceived = 0;
+    k.reports.clear();
+    k.writeAttempts = 0;
 }
 
 int KeyboardSimulator::openHandles(const std::string& serialNumber) const
@@ -529,18 +561,34 @@ int KeyboardSimulator::write(platform::HidDevice* device, const unsigned char* d
     std::vector<Report> answers;
     std::string serial;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const auto alive = [&](Handle* h) {
+            return h && h->keyboard->plugged && h->generation == h->keyboard->generation;
+        };
         Handle* h = handleLocked(device);
-        if (!h || !h->keyboard->plugged || h->generation != h->keyboard->generation || !data || length == 0)
+        if (h && !h->keysInterface)
+            ++h->keyboard->writeAttempts;
+        if (!alive(h) || !data || length == 0)
             return -1;
         if (h->keysInterface)
             return static_cast<int>(length);
+        if (h->keyboard->holdWrites) {
+            ++h->keyboard->heldWrites;
+            m_changed.notify_all();
+            Keyboard* held = h->keyboard;
+            m_changed.wait(lock, [&] { return !held->holdWrites || !alive(handleLocked(device)); });
+            --held->heldWrites;
+            m_changed.notify_all();
+            h = handleLocked(device);
+            if (!alive(h))
+                return -1;
+        }
         Keyboard& k = *h->keyboard;
         if (k.failWrites > 0) {
             --k.failWrites;
             return k.failWriteResult;
         }
-        ++k.reportsReceived;
+        k.reports.emplace_back(data, data + length);
         serial = k.firmware.state().serialNumber;
         frames = SimKeyboard::splitFrames(data + 1, length - 1);
         for (const ReceivedFrame& f : frames) {

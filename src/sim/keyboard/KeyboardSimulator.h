@@ -109,14 +109,22 @@ public:
     // and reach nothing.
     void failWrites(const std::string& serialNumber, int count, int result = -1);
 
+    // While held, writes to the vendor interface wait (a busy device); heldWrites() tells how
+    // many are waiting.
+    void holdWrites(const std::string& serialNumber, bool hold);
+    int heldWrites(const std::string& serialNumber) const;
+
     // --- records ------------------------------------------------------------------------------
     std::vector<ReceivedFrame> receivedFrames(const std::string& serialNumber) const;
     // The well-formed frames only, as byte vectors.
     std::vector<std::vector<std::uint8_t>> receivedFrameBytes(const std::string& serialNumber) const;
     // The 0xA1 frames: (action, reason) in arrival order.
     std::vector<std::pair<std::uint8_t, std::uint8_t>> tradeActions(const std::string& serialNumber) const;
-    // Output reports that reached the keyboard (successful writes).
+    // Output reports that reached the keyboard (successful writes), as written: report number first.
+    std::vector<Report> receivedReports(const std::string& serialNumber) const;
     int reportsReceived(const std::string& serialNumber) const;
+    // Write calls on the vendor interface, failed ones included.
+    int writeAttempts(const std::string& serialNumber) const;
     void clearRecords(const std::string& serialNumber);
     // Handles open on the vendor interface.
     int openHandles(const std::string& serialNumber) const;
