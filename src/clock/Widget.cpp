@@ -1,0 +1,618 @@
+#include "clock/Widget.h"
+
+#include "config/ConfigManager.h"
+#include "platform/api/Platform.h"
+#include "resources/Resources.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDebug>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const int kClockPeriodMs = 1000;
+const int kWorkOffPeriodMs = 60000;
+const int kFirstSwitchVerifyMs = 3000;
+const int kSwitchVerifyMs = 300;
+const int kTopKeepingMs = 30000;
+const int kActivationStepMs = 100;
+
+const std::uint32_t kTopFlags = platform::swp::NoSize | platform::swp::NoMove | platform::swp::ShowWindow;
+
+const char* const kWeekdays[] = {"周一", "周二", "周三", "周四", "周五", "周六", "周日"};
+
+} // namespace
+
+// ---------------------------------------------------------------- construction
+
+Widget::Widget(QWidget* parent) : QWidget(parent)
+{
+    initResources();
+    // 1. Stock table: the stock lookup adds it here. Process utility and auto-clicker: added with
+    //    the trade automation and the menus. The alarm and auto-switch flags start set.
+    m_alarmEnabled = true;
+    m_autoSwitch = true;
+
+    // 2.-3.
+    buildInterface();
+    setWindowFlags(Qt::FramelessWindowHint | Qt::SubWindow);
+    setAttribute(Qt::WA_QuitOnClose);
+    setAttribute(Qt::WA_TranslucentBackground);
+
+    // 4. Process utility: gets the offset base address "0x1E96650" of the THS stock code.
+    // 5. Customer-service dialog: created hidden here once it exists.
+
+    // 6.
+    m_stockDatabasePath =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/stocks.db");
+
+    // 7.-8.
+    startKeyboardLink();
+
+    // 9.
+    applySettings();
+
+    // 10.-11.
+    connectKeyboardLink();
+
+    // 12.
+    m_switchVerifyTimer = new QTimer(this);
+    m_switchVerifyTimer->setSingleShot(true);
+    connect(m_switchVerifyTimer, &QTimer::timeout, this, &Widget::onAppSwitchVerifyTimeout);
+    m_periodicCheckTimer = new QTimer(this);
+    connect(m_periodicCheckTimer, &QTimer::timeout, this, &Widget::onPeriodicCheckTimeout);
+    m_switchVerifyTimer->start(kFirstSwitchVerifyMs);
+
+    // 13. Speech manager (enabled from the speech flag) and sound reminder: created here by the
+    //     alarms and speech piece.
+
+    // 14.
+    m_clockTimer = new QTimer(this);
+    connect(m_clockTimer, &QTimer::timeout, this, &Widget::slot_timeout);
+    m_clockTimer->start(kClockPeriodMs);
+    m_workOffTimer = new QTimer();
+    connect(m_workOffTimer, &QTimer::timeout, this, [this] { workOffCheck(now()); });
+    m_workOffTimer->start(kWorkOffPeriodMs);
+    // Show the time at once rather than an empty label for the first second.
+    slot_timeout();
+
+    // 15.
+    registerHotkeys();
+
+    // 16. Stock table: loaded from m_stockDatabasePath when that file exists (stock lookup).
+
+    // 17.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &Widget::onApplicationAboutToQuit);
+}
+
+Widget::~Widget()
+{
+    qDebug().noquote() << "Widget析构函数开始";
+    stopAllTimers();
+    unregisterHotkeys();
+    stopKeyboardLink();
+    // Dimmer: closed and deleted here. Tray icon: hidden and scheduled for deletion here.
+    delete m_workOffTimer;
+    m_workOffTimer = nullptr;
+    qDebug().noquote() << "Widget析构函数完成";
+}
+
+void Widget::buildInterface()
+{
+    setObjectName(QStringLiteral("Widget"));
+    resize(684, 217);
+    setWindowIcon(QIcon(QStringLiteral(":/img/clock.png")));
+
+    m_layout = new QVBoxLayout(this);
+    m_layout->setObjectName(QStringLiteral("verticalLayout"));
+
+    m_label = new QLabel(this);
+    m_label->setObjectName(QStringLiteral("label"));
+    m_label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    m_label->setStyleSheet(QString());
+    m_label->setScaledContents(true);
+    m_label->setAlignment(Qt::AlignCenter);
+    m_layout->addWidget(m_label);
+
+    m_labelInfo = new QLabel(this);
+    m_labelInfo->setObjectName(QStringLiteral("labelInfo"));
+    m_labelInfo->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    QFont infoFont(QStringLiteral("微软雅黑"));
+    infoFont.setPointSize(12);
+    m_labelInfo->setFont(infoFont);
+    m_labelInfo->setScaledContents(true);
+    m_labelInfo->setAlignment(Qt::AlignCenter);
+    m_layout->addWidget(m_labelInfo);
+
+    setWindowTitle(QStringLiteral("clock"));
+    m_label->setText(QString());
+    m_labelInfo->setText(QString());
+}
+
+void Widget::startKeyboardLink()
+{
+    // Keyboard link: create Core::ConnectionManager (parent this) and start it; pass it the
+    // stored "Keyboard/MultiKeyboardEnabled" and log "Widget: 应用多键盘配置:" 启用/禁用. When it
+    // has no connected device, throw std::runtime_error("检测到键盘未接入,请先接入键盘"); main()
+    // turns that into a message box and ends the program.
+}
+
+void Widget::connectKeyboardLink()
+{
+    // Keyboard link: create the keyboard settings dialog (hidden); connect the manager's
+    // updateDevState, sendKeyMapData and appActivated (to onAppChanged) and the order dialog
+    // worker's requestOpenTestDialog / requestShowConfigPrompt / requestSwitchProfile.
+}
+
+void Widget::stopKeyboardLink()
+{
+    // Keyboard link: stop the manager's worker threads (waiting for them), disconnect the current
+    // device, stop every registered connection, in this order.
+}
+
+void Widget::closeDialogs()
+{
+    // Dialogs: close the appearance dialog, the THS configuration dialog and the keyboard
+    // settings dialog if they exist.
+}
+
+// ---------------------------------------------------------------- settings and style
+
+void Widget::applySettings()
+{
+    ConfigManager* config = ConfigManager::instance();
+    if (config->isWindowPositionUnset())
+        config->setWindowPosition(defaultPosition());
+
+    const QPoint position = config->windowPosition();
+    const QSize size = config->windowSize();
+    m_fixedPosition = config->fixedPosition();
+    m_alwaysOnTop = config->alwaysOnTop();
+    m_bootOnStartup = config->bootOnStartup();
+    m_speechEnabled = config->ttsEnabled();
+    m_alarmEnabled = config->alarmEnabled();
+    m_autoSwitch = config->autoSwitch();
+    m_stockCheck = config->stockCheck();
+
+    move(position);
+    resize(size);
+    restyleLabels();
+
+    m_layout->setSpacing(0);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    adjustSize();
+
+    buildMenus();
+}
+
+void Widget::buildMenus()
+{
+    // Menus: the main menu, the stock menu, their submenus and the tray icon are built here; the
+    // always-on-top step below keeps its place among them.
+    applyAlwaysOnTop();
+    // Autostart: written here when the boot flag is set.
+}
+
+void Widget::restyleLabels()
+{
+    ConfigManager* config = ConfigManager::instance();
+    const QFont font = config->font();
+    const QColor text = config->fontColor();
+    QColor background = config->backgroundColor();
+    background.setAlpha(qBound(0, config->backgroundAlpha(), 255));
+    applyLabelStyle(m_label, background, text, font);
+    applyLabelStyle(m_labelInfo, background, text, infoFontFor(font));
+}
+
+QFont Widget::infoFontFor(const QFont& mainFont)
+{
+    QFont info(mainFont.family());
+    info.setWeight(mainFont.weight());
+    info.setItalic(mainFont.italic());
+    const int size = mainFont.pointSize();
+    if (size <= 14) {
+        info.setPointSize(size);
+    } else {
+        const int third = size / 3;
+        info.setPointSize(third < 15 ? 14 : third);
+    }
+    return info;
+}
+
+QString Widget::labelStyleSheet(const QColor& background, const QColor& text, const QFont& font)
+{
+    // One arg() call per text value: a family name containing "%1" must not be re-substituted.
+    return QStringLiteral("background: rgba(%1, %2, %3, %4%); color: %5; font-size: %6pt; "
+                          "font-family: %7; font-weight: %8; font-style: %9;")
+        .arg(background.red())
+        .arg(background.green())
+        .arg(background.blue())
+        .arg(background.alpha() / 255.0 * 100)
+        .arg(text.name(), QString::number(font.pointSize()), font.family(),
+             font.weight() == 75 ? QStringLiteral("bold") : QStringLiteral("normal"),
+             font.style() != QFont::StyleNormal ? QStringLiteral("italic") : QStringLiteral("normal"));
+}
+
+void Widget::applyLabelStyle(QLabel* label, const QColor& background, const QColor& text, const QFont& font)
+{
+    label->setStyleSheet(labelStyleSheet(background, text, font));
+}
+
+QPoint Widget::defaultPosition() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    return QPoint(((available.width() - width()) * 3) / 5, available.top() + 100);
+}
+
+// ---------------------------------------------------------------- clock
+
+QDateTime Widget::now() const
+{
+    return QDateTime::fromMSecsSinceEpoch(platform::services().clock->nowMs());
+}
+
+void Widget::slot_timeout()
+{
+    clockTick(now());
+}
+
+void Widget::clockTick(const QDateTime& now)
+{
+    const int weekday = now.date().dayOfWeek();
+    if (weekday != m_cachedWeekday && weekday >= 1 && weekday <= 7) {
+        m_cachedWeekday = weekday;
+        m_weekdayText = QString::fromUtf8(kWeekdays[weekday - 1]);
+    }
+    QString pattern = ConfigManager::instance()->timeType();
+    if (pattern.isEmpty())
+        pattern = QStringLiteral("hh:mm:ss");
+    m_clockText = now.toString(pattern) + m_weekdayText;
+    m_label->setText(m_clockText);
+
+    if (m_alarmEnabled && weekday >= 1 && weekday <= 5)
+        handOffToSoundReminder(now.time());
+}
+
+bool Widget::isWorkOffTime(const QTime& time)
+{
+    const int h = time.hour();
+    const int m = time.minute();
+    return (h == 11 && m == 31) || (h == 15 && m == 10) || (h == 15 && m == 31);
+}
+
+bool Widget::workOffCheck(const QDateTime& now)
+{
+    // Every day of the week: a keyboard left in trading mode over a weekend is switched off too.
+    if (!isWorkOffTime(now.time()))
+        return false;
+    switchKeyboardsOffWork();
+    return true;
+}
+
+void Widget::onAppChanged(int softwareId, int subtype)
+{
+    if (!ConfigManager::instance()->autoSwitch())
+        return;
+    m_verifySoftwareId = softwareId;
+    m_verifySubtype = subtype;
+    // A burst of foreground changes gives one check, 300 ms after the last.
+    if (m_switchVerifyTimer->isActive())
+        m_switchVerifyTimer->stop();
+    m_switchVerifyTimer->start(kSwitchVerifyMs);
+}
+
+void Widget::onAppSwitchVerifyTimeout()
+{
+    // Keyboard link: the foreground software check (switch the keyboards to the client in front
+    // when it differs from m_verifySoftwareId / m_verifySubtype).
+}
+
+void Widget::onPeriodicCheckTimeout()
+{
+    // Keyboard link: the periodic foreground software check.
+}
+
+// ---------------------------------------------------------------- always on top
+
+void Widget::applyAlwaysOnTop()
+{
+    platform::Desktop* host = platform::services().hostDesktop;
+    if (!m_alwaysOnTop) {
+        if (m_topTimer)
+            m_topTimer->stop();
+        if (host)
+            host->setWindowPos(winId(), platform::zorder::NoTopmost, 0, 0, 0, 0, kTopFlags);
+        setWindowFlag(Qt::WindowStaysOnTopHint, false);
+        show();
+        return;
+    }
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    show();
+    // After show(): changing the window flags may have replaced the native window.
+    if (host)
+        host->setWindowPos(winId(), platform::zorder::Topmost, 0, 0, 0, 0, kTopFlags);
+    if (!m_topTimer) {
+        m_topTimer = new QTimer(this);
+        connect(m_topTimer, &QTimer::timeout, this, &Widget::checkAndMaintainTop);
+    }
+    m_topTimer->start(kTopKeepingMs);
+}
+
+void Widget::checkAndMaintainTop()
+{
+    if (!m_alwaysOnTop) {
+        if (m_topTimer)
+            m_topTimer->stop();
+        return;
+    }
+    platform::Desktop* host = platform::services().hostDesktop;
+    if (!host)
+        return;
+    if (!(host->windowExStyle(winId()) & platform::exstyle::Topmost)) {
+        qDebug().noquote() << "窗口失去置顶状态，重新设置置顶";
+        host->setWindowPos(winId(), platform::zorder::Topmost, 0, 0, 0, 0, kTopFlags);
+        if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
+            setWindowFlag(Qt::WindowStaysOnTopHint, true);
+            show();
+        }
+    }
+    const platform::WindowId foreground = host->foregroundWindow();
+    if (foreground != 0 && foreground != winId() &&
+        (host->windowExStyle(foreground) & platform::exstyle::Topmost)) {
+        qDebug().noquote() << "检测到其他置顶窗口，强制置顶";
+        host->setWindowPos(winId(), platform::zorder::Topmost, 0, 0, 0, 0, kTopFlags);
+    }
+}
+
+// ---------------------------------------------------------------- mouse
+
+void Widget::mousePressEvent(QMouseEvent* event)
+{
+    m_pressOffset = event->pos();
+    m_dragging = true;
+}
+
+void Widget::mouseMoveEvent(QMouseEvent* event)
+{
+    if ((event->buttons() & Qt::LeftButton) && m_dragging && !m_fixedPosition)
+        move(pos() + (event->pos() - m_pressOffset));
+}
+
+void Widget::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragging = false;
+}
+
+void Widget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        toggleKeyboardWorkState();
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void Widget::contextMenuEvent(QContextMenuEvent* event)
+{
+    showMainMenu(event->globalPos());
+}
+
+// ---------------------------------------------------------------- hooks of the later pieces
+
+void Widget::switchKeyboardsOffWork()
+{
+    // Keyboard link: m_connectionManager->setWorkOff().
+}
+
+void Widget::toggleKeyboardWorkState()
+{
+    // Keyboard link: m_connectionManager->switchWorkState().
+}
+
+void Widget::handOffToSoundReminder(const QTime&)
+{
+    // Alarms: the sound reminder plays the market-time sounds for this time.
+}
+
+void Widget::showMainMenu(const QPoint&)
+{
+    // Menus: the main menu opens here.
+}
+
+void Widget::showContextMenu()
+{
+    // Menus: the order menu of the keyboard's current trading client.
+}
+
+void Widget::showStockContextMenu()
+{
+    // Stock lookup: the stock menu.
+}
+
+void Widget::startAutoClicking()
+{
+    // Menus: the auto-clicker.
+}
+
+// ---------------------------------------------------------------- hot keys
+
+void Widget::registerHotkeys()
+{
+    platform::Hotkeys* hotkeys = platform::services().hotkeys;
+    if (!hotkeys)
+        return;
+    using namespace platform;
+    struct Binding
+    {
+        std::uint32_t modifiers;
+        std::uint32_t key;
+        void (Widget::*slot)();
+        const char* name;
+    };
+    const Binding bindings[] = {
+        {modifier::Control | modifier::Shift, vk::Space, &Widget::showContextMenu, "Ctrl+Shift+Space"},
+        {modifier::Control, vk::Oem3, &Widget::showStockContextMenu, "Ctrl+`"},
+        {modifier::Control | modifier::Shift, 'Z', &Widget::startAutoClicking, "Ctrl+Shift+Z"},
+    };
+    for (const Binding& b : bindings) {
+        const auto slot = b.slot;
+        const int id = hotkeys->registerHotkey(b.modifiers, b.key, [this, slot] { (this->*slot)(); });
+        if (id > 0)
+            m_hotkeyIds.append(id);
+        else
+            qWarning().noquote() << "全局热键注册失败:" << b.name;
+    }
+}
+
+void Widget::unregisterHotkeys()
+{
+    platform::Hotkeys* hotkeys = platform::services().hotkeys;
+    if (hotkeys) {
+        for (int id : qAsConst(m_hotkeyIds))
+            hotkeys->unregisterHotkey(id);
+    }
+    m_hotkeyIds.clear();
+}
+
+// ---------------------------------------------------------------- appearance and activation
+
+void Widget::slot_action_reset_appearance_clicked()
+{
+    ConfigManager* config = ConfigManager::instance();
+    config->resetAppearance();
+    restyleLabels();
+    config->setWindowPosition(defaultPosition());
+    move(config->windowPosition());
+    config->saveConfig();
+    qDebug().noquote() << "Appearance reset to defaults and applied";
+}
+
+void Widget::slot_action_save_clicked()
+{
+    ConfigManager* config = ConfigManager::instance();
+    config->setWindowPosition(pos());
+    config->setAlwaysOnTop(m_alwaysOnTop);
+    config->setFixedPosition(m_fixedPosition);
+    config->setBootOnStartup(m_bootOnStartup);
+    config->setTtsEnabled(m_speechEnabled);
+    config->setAlarmEnabled(m_alarmEnabled);
+    config->setAutoSwitch(m_autoSwitch);
+    config->setStockCheck(m_stockCheck);
+    // Keyboard link: emit the manager's reloadCfg so the workers re-read the restrictions.
+    config->saveConfig();
+}
+
+void Widget::activateFromOtherInstance()
+{
+    qDebug().noquote() << "激活主窗口请求";
+    slot_action_reset_appearance_clicked();
+    QTimer::singleShot(kActivationStepMs, this, [this] {
+        qDebug().noquote() << QStringLiteral("强制激活窗口 - 当前状态: hidden=%1, minimized=%2, visible=%3")
+                                  .arg(isHidden() ? "true" : "false", isMinimized() ? "true" : "false",
+                                       isVisible() ? "true" : "false");
+        if (isHidden())
+            show();
+        if (isMinimized())
+            showNormal();
+        QTimer::singleShot(kActivationStepMs, this, &Widget::forceActivate);
+    });
+}
+
+void Widget::forceActivate()
+{
+    platform::Desktop* host = platform::services().hostDesktop;
+    if (!host) {
+        raise();
+        activateWindow();
+        return;
+    }
+    const platform::WindowId id = winId();
+    if (host->isIconic(id))
+        host->showWindow(id, platform::sw::Restore);
+    host->setForegroundWindow(id);
+    host->bringWindowToTop(id);
+    qDebug().noquote() << "执行Windows API窗口激活";
+}
+
+// ---------------------------------------------------------------- ending
+
+void Widget::closeEvent(QCloseEvent* event)
+{
+    if (QApplication::activeModalWidget()) {
+        qDebug().noquote() << "Modal dialog is active, ignoring close event";
+        event->ignore();
+        return;
+    }
+    if (QCoreApplication::closingDown()) {
+        qDebug().noquote() << "System is shutting down, application is closing.";
+        quickCleanup();
+        event->accept();
+        return;
+    }
+    qDebug().noquote() << "User requested to close the main application window.";
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    event->accept();
+}
+
+void Widget::slot_action_quit_clicked()
+{
+    qDebug().noquote() << "开始清理资源并退出应用程序";
+    stopAllTimers();
+    stopKeyboardLink();
+    // Dimmer: closed and deleted here when shown.
+    closeDialogs();
+    slot_action_save_clicked();
+    // Tray icon: hidden and scheduled for deletion here.
+    QApplication::closeAllWindows();
+    qDebug().noquote() << "资源清理完成，退出应用程序";
+    QCoreApplication::quit();
+}
+
+void Widget::onApplicationAboutToQuit()
+{
+    qDebug().noquote() << "应用程序即将退出，检查退出原因";
+    if (QCoreApplication::closingDown()) {
+        qDebug().noquote() << "检测到系统关机或强制退出，执行快速清理";
+        quickCleanup();
+    }
+    qDebug().noquote() << "onApplicationAboutToQuit 处理完成";
+}
+
+void Widget::quickCleanup()
+{
+    qDebug().noquote() << "系统关机，执行快速资源清理";
+    stopAllTimers();
+    stopKeyboardLink();
+    // Dimmer: closed and deleted here.
+    closeDialogs();
+    // Tray icon: hidden here.
+    qDebug().noquote() << "快速资源清理完成";
+}
+
+void Widget::stopAllTimers()
+{
+    for (QTimer* timer :
+         {m_clockTimer, m_workOffTimer, m_switchVerifyTimer, m_periodicCheckTimer, m_topTimer}) {
+        if (timer)
+            timer->stop();
+    }
+}
+
+bool Widget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Close && !qobject_cast<QMessageBox*>(watched)) {
+        qDebug() << "Close event on:" << watched << "Sender:" << sender()
+                 << "From thread:" << QThread::currentThread();
+    }
+    return QWidget::eventFilter(watched, event);
+}

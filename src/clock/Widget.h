@@ -1,0 +1,134 @@
+#pragma once
+
+// The main window: a small frameless, translucent, always-on-top clock showing the time and the
+// weekday, with a one-line info text under it. It owns (or will own) everything behind the
+// clock: the keyboard link, the menus and tray icon, speech and alarms, the stock table.
+//
+// Pieces that belong to the keyboard link, the menus, speech and alarms, the stock lookup and the
+// dialogs are marked where they plug in ("Keyboard link:", "Menus:", ...). Their entry points are
+// the virtual functions of the "Hooks" section below, which the later pieces fill.
+
+#include <QDateTime>
+#include <QPoint>
+#include <QString>
+#include <QVector>
+#include <QWidget>
+
+class QLabel;
+class QTimer;
+class QVBoxLayout;
+
+class Widget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Widget(QWidget* parent = nullptr);
+    ~Widget() override;
+
+    // The info label's font: the main font's family, weight and italic; the main size up to
+    // 14 pt, above that a third of it but at least 14 pt.
+    static QFont infoFontFor(const QFont& mainFont);
+    // The style sheet of a clock label.
+    static QString labelStyleSheet(const QColor& background, const QColor& text, const QFont& font);
+    // Where the clock goes when no position is stored: three fifths across the primary screen's
+    // free width, 100 px below the top of its available area.
+    QPoint defaultPosition() const;
+
+    // The clock tick and the work-off check at a given moment (the timers pass the platform
+    // clock's time).
+    void clockTick(const QDateTime& now);
+    // True when the keyboards were switched out of trading mode at that moment.
+    bool workOffCheck(const QDateTime& now);
+    static bool isWorkOffTime(const QTime& time);
+
+    bool isFixedPosition() const { return m_fixedPosition; }
+    bool isAlwaysOnTop() const { return m_alwaysOnTop; }
+
+public slots:
+    void slot_timeout();
+    void checkAndMaintainTop();
+    void applyAlwaysOnTop();
+    void onAppChanged(int softwareId, int subtype);
+    void activateFromOtherInstance();
+    void applyLabelStyle(QLabel* label, const QColor& background, const QColor& text, const QFont& font);
+    void onApplicationAboutToQuit();
+    void quickCleanup();
+    void stopAllTimers();
+
+    // Menu commands this window needs itself: the activation from a second start resets the
+    // appearance, and leaving the program saves the window's settings.
+    void slot_action_reset_appearance_clicked();
+    void slot_action_save_clicked();
+    void slot_action_quit_clicked();
+
+    // Targets of the global hot keys.
+    virtual void showContextMenu();      // Ctrl+Shift+Space: order menu of the current client
+    virtual void showStockContextMenu(); // Ctrl+`: stock menu
+    virtual void startAutoClicking();    // Ctrl+Shift+Z: auto-clicker
+
+    void onAppSwitchVerifyTimeout();
+    void onPeriodicCheckTimeout();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // ---- Hooks filled by the later pieces (see the comment at the top).
+    // Keyboard link: Core::ConnectionManager::setWorkOff.
+    virtual void switchKeyboardsOffWork();
+    // Keyboard link: Core::ConnectionManager::switchWorkState.
+    virtual void toggleKeyboardWorkState();
+    // Alarms: hands the time of a weekday tick to the sound reminder.
+    virtual void handOffToSoundReminder(const QTime& time);
+    // Menus: the main menu at a global position.
+    virtual void showMainMenu(const QPoint& globalPos);
+
+private:
+    void buildInterface();
+    void startKeyboardLink();
+    void connectKeyboardLink();
+    void stopKeyboardLink();
+    void applySettings();
+    void buildMenus();
+    void restyleLabels();
+    void registerHotkeys();
+    void unregisterHotkeys();
+    void closeDialogs();
+    void forceActivate();
+    QDateTime now() const;
+
+    QVBoxLayout* m_layout = nullptr;
+    QLabel* m_label = nullptr;
+    QLabel* m_labelInfo = nullptr;
+
+    bool m_fixedPosition = false;
+    bool m_alwaysOnTop = false;
+    bool m_bootOnStartup = false;
+    bool m_speechEnabled = false;
+    bool m_dimmerShown = false;
+    bool m_alarmEnabled = true;
+    bool m_autoSwitch = true;
+    bool m_stockCheck = false;
+
+    bool m_dragging = false;
+    QPoint m_pressOffset;
+    int m_cachedWeekday = 0;
+    QString m_weekdayText;
+    QString m_clockText;
+    QString m_stockDatabasePath;
+    int m_verifySoftwareId = 0;
+    int m_verifySubtype = 0;
+
+    QTimer* m_clockTimer = nullptr;
+    QTimer* m_workOffTimer = nullptr; // no parent: deleted by the destructor
+    QTimer* m_switchVerifyTimer = nullptr;
+    QTimer* m_periodicCheckTimer = nullptr;
+    QTimer* m_topTimer = nullptr; // created on first use
+    QVector<int> m_hotkeyIds;
+};
