@@ -24,9 +24,45 @@ USBMonitor::~USBMonitor()
 {
     if (s_instance == this)
         s_instance = nullptr;
-    if (m_ports && m_watching) {
+    if (m_ports && m_watching)
         m_ports->stopWatching();
-        // Callbacks may come from any thread (a simulated keyboard unplugged by a test thread);
+    delete m_registrationWidget;
+}
+
+USBMonitor* USBMonitor::instance()
+{
+    return s_instance;
+}
+
+USBPortInfo USBMonitor::fromPlatform(const platform::HidPortInfo& port)
+{
+    USBPortInfo info;
+    info.serialNumber = QString::fromStdU16String(port.serialNumber);
+    info.manufacturer = QString::fromStdU16String(port.manufacturer);
+    info.product = QString::fromStdU16String(port.product);
+    info.path = QString::fromStdU16String(port.path);
+    info.usagePage = port.usagePage;
+    info.usage = port.usage;
+    info.vendorId = port.vendorId;
+    info.productId = port.productId;
+    info.versionNumber = port.versionNumber;
+    return info;
+}
+
+QString USBMonitor::normalisedPath(const QString& path)
+{
+    return path.toUpper().replace(QLatin1Char('#'), QLatin1Char('\\'));
+}
+
+void USBMonitor::registerForDeviceEvents()
+{
+    if (m_registrationWidget)
+        return;
+    m_registrationWidget = new USBRegistrationWidget(this);
+    if (!m_ports)
+        return;
+
+    // Callbacks may come from any thread (a simulated keyboard unplugged by a test thread);
     // the signals always leave from the monitor's own thread.
     auto arrived = [this](const platform::HidPortInfo& port) {
         const USBPortInfo info = fromPlatform(port);
