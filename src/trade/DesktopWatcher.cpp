@@ -1,0 +1,168 @@
+#include "trade/DesktopWatcher.h"
+
+#include "platform/api/Platform.h"
+#include "trade/ForegroundRules.h"
+#include "trade/StateMachine.h"
+#include "trade/WindowUtils.h"
+
+#include <QDebug>
+
+DesktopWatcher::DesktopWatcher(StateMachine* stateMachine, StockCheckEnabled stockCheckEnabled,
+                               QObject* parent)
+    : QThread(parent), m_stateMachine(stateMachine), m_stockCheckEnabled(std::move(stockCheckEnabled))
+{
+    m_pollTimer.setInterval(PollIntervalMs);
+    connect(&m_pollTimer, &QTimer::timeout, this, &DesktopWatcher::checkCurrentWindow);
+    if (m_stockCheckEnabled && m_stockCheckEnabled())
+        m_pollTimer.start();
+}
+
+DesktopWatcher::~DesktopWatcher()
+{
+    stop();
+}
+
+void DesktopWatcher::stop()
+{
+    m_running = false;
+    m_pollTimer.stop();
+    requestInterruption();
+    quit();
+    wait();
+}
+
+void DesktopWatcher::setPolling(bool enabled)
+{
+    if (enabled)
+        m_pollTimer.start(PollIntervalMs);
+    else
+        m_pollTimer.stop();
+}
+
+bool DesktopWatcher::isTradingWindow(trade::HWND, const QString& className, const QString& title)
+{
+    return ForegroundRules::isTradingWindow(className, title);
+}
+
+void DesktopWatcher::run()
+{
+    m_running = true;
+    platform::Desktop* desktop = platform::services().desktop;
+    if (!desktop) {
+        m_running = false;
+        return;
+    }
+    // Hook callbacks that the backend hands to the dispatcher run in this thread's event loop.
+    QObject loopContext;
+    const platform::Dispatcher dispatcher = [&loopContext](std::function<void()> task) {
+        QMetaObject::invokeMethod(&loopContext, std::move(task), Qt::QueuedConnection);
+    };
+    std::unique_ptr<platform::ForegroundHook> hook = desktop->hookForeground(
+        [this](platform::WindowId window) { onForegroundChanged(window); }, dispatcher);
+    if (!hook) {
+        m_running = false;
+        return;
+    }
+    m_hooked = true;
+
+    if (const trade::HWND foreground = desktop->foregroundWindow()) {
+        classifyForegroundWindow(foreground, WindowUtils::getClassName(foreground, 256),
+                                 WindowUtils::getWindowText(foreground, 1024));
+    }
+    if (!isInterruptionRequested())
+        exec();
+
+    // Removed here, on the thread that installed it (UnhookWinEvent refuses other threads), and
+    // before the loop context it posts to goes away.
+    hook.reset();
+    m_hooked = false;
+    m_running = false;
+}
+
+void DesktopWatcher::onForegroundChanged(trade::HWND hwnd)
+{
+    const QString className = WindowUtils::getClassName(hwnd);
+    const QString title = WindowUtils::getWindowText(hwnd);
+    if (isTradingWindow(hwnd, className, title)) {
+        classifyForegroundWindow(hwnd, className, title);
+        return;
+    }
+    // The shell's flyout host comes and goes over everything; it says nothing about the trade.
+    if (className == QLatin1String("XamlExplorerHostIslandWindow"))
+        return;
+    m_last.hwnd = hwnd;
+    m_stateMachine->setState(StateMachine::Idle);
+}
+
+void DesktopWatcher::classifyForegroundWindow(trade::HWND hwnd, const QString& className,
+                                              const QString& title)
+{
+    if (!hwnd)
+        return;
+    platform::Desktop* desktop = platform::services().desktop;
+    m_current = {hwnd, desktop ? desktop->windowProcessId(hwnd) : 0};
+    if (m_current == m_last)
+        return;
+
+    m_stateMachine->setWindow(hwnd, className, title);
+    const ForegroundVerdict verdict =
+        ForegroundRules::classify(className, title, m_stateMachine->state(), [hwnd] {
+            QStringList texts;
+            for (const auto& child : WindowUtils::staticChildren(hwnd))
+                texts.append(child.second);
+            return texts;
+        });
+    if (verdict.setsState)
+        m_stateMachine->setState(verdict.state);
+
+    if (verdict.softwareId != 0) {
+        if (verdict.state == StateMachine::ThsMain)
+            qDebug().noquote() << "同花顺，THS_MAIN";
+        else if (verdict.state == StateMachine::ThsYhMain)
+            qDebug().noquote() << "同花顺，THSYH_MAIN";
+        qDebug().noquote() << QStringLiteral("DesktopWatcher检测到软件激活: %1 (ID=%2, 子类型=%3)")
+                                  .arg(verdict.softwareId == 1 ? QStringLiteral("同花顺")
+                                                               : QStringLiteral("通达信"))
+                                  .arg(verdict.softwareId)
+                                  .arg(verdict.subtype);
+        emit appActivated(verdict.softwareId, verdict.subtype);
+    }
+    emit desktopChanged(trade::toWParam(hwnd));
+    m_last = m_current;
+}
+
+void DesktopWatcher::checkCurrentWindow()
+{
+    if (!m_stockCheckEnabled || !m_stockCheckEnabled())
+        return;
+    const trade::HWND window = m_stateMachine->window();
+    const QString title = WindowUtils::getWindowText(window);
+    const bool layoutPage = title.contains(QStringLiteral("版面"));
+    switch (m_stateMachine->state()) {
+    case StateMachine::TdxLayout:
+        if (layoutPage)
+            checkMouseStatus(window);
+        else
+            m_stateMachine->setState(StateMachine::TdxMain);
+        break;
+    case StateMachine::TdxMain:
+        if (layoutPage)
+            m_stateMachine->setState(StateMachine::TdxLayout);
+        break;
+    default:
+        break;
+    }
+}
+
+void DesktopWatcher::checkMouseStatus(trade::HWND hwnd)
+{
+    platform::Desktop* desktop = platform::services().desktop;
+    if (!desktop)
+        return;
+    if (desktop->asyncKeyDown(platform::vk::LButton)) {
+        m_mouseDown = true;
+    } else if (m_mouseDown) {
+        m_mouseDown = false;
+        emit mouseClick(trade::toWParam(hwnd));
+    }
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+// Result of reading one field of an order dialog (an int in logs and signals).
+enum FieldReadResult : int
+{
+    FieldReadOk = 0,
+    FieldIndexNotConfigured = 3, // the control index for this field is negative
+    FieldNoDialog = 4,           // no dialog window was given
+    FieldControlMissing = 6,     // the dialog has no control at the configured index
+    FieldEmpty = 10,             // the control's text is empty (after cleaning)
+    FieldInvalid = 11,           // the text is not a number of the field's kind
+    FieldNegative = 12,          // the maximum quantity is negative
+};

@@ -1,0 +1,80 @@
+#include "trade/WindowRequests.h"
+
+#include "platform/api/Platform.h"
+#include "trade/WindowUtils.h"
+
+#include <QDebug>
+
+namespace WindowRequests {
+
+void clickButton(trade::HWND button)
+{
+    platform::Desktop* d = platform::services().desktop;
+    if (!button || !d || !d->isWindow(button)) {
+        qDebug().noquote() << "按钮句柄无效，buttonHwnd=" << button;
+        return;
+    }
+    if (!d->isWindowVisible(button) || !d->isWindowEnabled(button))
+        qDebug().noquote() << "警告：按钮可能不可见或已禁用，但仍尝试点击";
+
+    const int id = d->dlgCtrlId(button);
+    const trade::HWND parent = d->parentWindow(button);
+    qDebug().noquote() << "=== 开始点击按钮 ===";
+    qDebug().noquote() << "按钮句柄:" << button;
+    qDebug().noquote() << "按钮ID:" << id;
+    qDebug().noquote() << "父窗口:" << parent;
+    if (!parent || id < 1) {
+        d->sendMessage(button, platform::msg::BmClick, 0, 0);
+        qDebug().noquote() << "已发送 BM_CLICK 消息";
+    } else {
+        d->sendMessage(parent, platform::msg::Command,
+                       platform::makeCommandWParam(id, platform::notify::BnClicked),
+                       static_cast<std::intptr_t>(button));
+        qDebug().noquote() << "已发送 WM_COMMAND 消息";
+    }
+    qDebug().noquote() << "=== 点击按钮流程结束 ===\n";
+}
+
+void closeWindow(trade::HWND window)
+{
+    const platform::Services& s = platform::services();
+    platform::Desktop* d = s.desktop;
+    if (!window || !d || !d->isWindow(window)) {
+        qDebug().noquote() << "窗口句柄无效，hwnd=" << window;
+        return;
+    }
+    const auto visibleText = [d](trade::HWND w) { return d->isWindowVisible(w) ? "是" : "否"; };
+    qDebug().noquote() << "=== 开始关闭窗口 ===";
+    qDebug().noquote() << "窗口句柄:" << window;
+    qDebug().noquote() << "窗口标题:" << WindowUtils::getWindowText(window);
+    qDebug().noquote() << "窗口可见:" << visibleText(window);
+    qDebug().noquote() << "当前前台窗口:" << d->foregroundWindow();
+
+    d->setForegroundWindow(window);
+    d->setFocus(window);
+    s.clock->sleepMs(50);
+    qDebug().noquote() << "切换后前台窗口:" << d->foregroundWindow();
+
+    WindowUtils::pressEsc();
+    qDebug().noquote() << "已发送 ESC 键";
+    s.clock->sleepMs(100);
+
+    if (!d->isWindow(window)) {
+        qDebug().noquote() << "ESC键成功关闭窗口";
+    } else {
+        qDebug().noquote() << "ESC键未能关闭窗口，窗口还存在";
+        qDebug().noquote() << "窗口是否可见:" << visibleText(window);
+        qDebug().noquote() << "尝试发送 WM_CLOSE 消息";
+        d->postMessage(window, platform::msg::Close, 0, 0);
+        s.clock->sleepMs(100);
+        if (!d->isWindow(window)) {
+            qDebug().noquote() << "WM_CLOSE 成功关闭窗口";
+        } else {
+            qDebug().noquote() << "WM_CLOSE 也未能关闭窗口";
+            qDebug().noquote() << "窗口是否可见:" << visibleText(window);
+        }
+    }
+    qDebug().noquote() << "=== 关闭窗口流程结束 ===\n";
+}
+
+} // namespace WindowRequests
