@@ -1,0 +1,115 @@
+#include "LinuxHidApi.h"
+
+#include <hidapi/hidapi.h>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+thread_local HidOpenError t_lastOpenError = HidOpenError::None;
+
+hid_device* native(HidDevice* device)
+{
+    return reinterpret_cast<hid_device*>(device);
+}
+
+std::u16string fromWide(const wchar_t* text)
+{
+    std::u16string out;
+    if (!text)
+        return out;
+    for (; *text; ++text) {
+        const auto c = static_cast<char32_t>(*text); // wchar_t is UTF-32 here
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+int LinuxHidApi::init()
+{
+    return hid_init();
+}
+
+int LinuxHidApi::exit()
+{
+    return hid_exit();
+}
+
+std::vector<HidDeviceInfo> LinuxHidApi::enumerate(std::uint16_t vendorId, std::uint16_t productId)
+{
+    std::vector<HidDeviceInfo> list;
+    hid_device_info* all = hid_enumerate(vendorId, productId);
+    for (const hid_device_info* d = all; d; d = d->next) {
+        HidDeviceInfo info;
+        info.path = d->path ? d->path : "";
+        info.vendorId = d->vendor_id;
+        info.productId = d->product_id;
+        info.serialNumber = fromWide(d->serial_number);
+        info.manufacturer = fromWide(d->manufacturer_string);
+        info.product = fromWide(d->product_string);
+        info.releaseNumber = d->release_number;
+        info.usagePage = d->usage_page;
+        info.usage = d->usage;
+        info.interfaceNumber = d->interface_number;
+        list.push_back(std::move(info));
+    }
+    hid_free_enumeration(all);
+    return list;
+}
+
+HidDevice* LinuxHidApi::openPath(const char* path)
+{
+    hid_device* device = hid_open_path(path);
+    if (device) {
+        t_lastOpenError = HidOpenError::None;
+        return reinterpret_cast<HidDevice*>(device);
+    }
+    // hidapi keeps no errno for us; ask the node itself.
+    if (::access(path, R_OK | W_OK) == 0)
+        t_lastOpenError = HidOpenError::Other;
+    else if (errno == EACCES || errno == EPERM)
+        t_lastOpenError = HidOpenError::PermissionDenied;
+    else if (errno == ENOENT || errno == ENODEV)
+        t_lastOpenError = HidOpenError::NotFound;
+    else
+        t_lastOpenError = HidOpenError::Other;
+    return nullptr;
+}
+
+HidOpenError LinuxHidApi::lastOpenError()
+{
+    return t_lastOpenError;
+}
+
+int LinuxHidApi::readTimeout(HidDevice* device, unsigned char* data, std::size_t length, int milliseconds)
+{
+    return hid_read_timeout(native(device), data, length, milliseconds);
+}
+
+int LinuxHidApi::write(HidDevice* device, const unsigned char* data, std::size_t length)
+{
+    return hid_write(native(device), data, length);
+}
+
+void LinuxHidApi::close(HidDevice* device)
+{
+    hid_close(native(device));
+}
+
+LinuxHidApi& linuxHidApi()
+{
+    static LinuxHidApi api;
+    return api;
+}
+
+} // namespace platform
