@@ -111,6 +111,10 @@ void DataParser::parseKeyMap(const QByteArray& frame)
 {
     // length counts the status byte and the keys; a length byte that claims more keys than the
     // chunk holds gets the keys that are there.
+    if (frame.size() < 3) { // no length byte: no keys
+        m_keyMap.clear();
+        return;
+    }
     const int keys = qBound(0, byteAt(frame, 2) - 1, qMax(0, frame.size() - 4));
     m_keyMap = frame.mid(4, keys);
 }
