@@ -334,11 +334,11 @@ void Widget::applyAlwaysOnTop()
             m_topTimer->stop();
         if (host)
             host->setWindowPos(winId(), platform::zorder::NoTopmost, 0, 0, 0, 0, kTopFlags);
-        setWindowFlag(Qt::WindowStaysOnTopHint, false);
+        setStaysOnTopHint(false);
         show();
         return;
     }
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setStaysOnTopHint(true);
     show();
     // After show(): changing the window flags may have replaced the native window.
     if (host)
@@ -348,6 +348,14 @@ void Widget::applyAlwaysOnTop()
         connect(m_topTimer, &QTimer::timeout, this, &Widget::checkAndMaintainTop);
     }
     m_topTimer->start(kTopKeepingMs);
+}
+
+void Widget::setStaysOnTopHint(bool on)
+{
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    // Qt treats a parentless sub-window as a window type of its own and drops quit-on-close
+    // whenever the flags change.
+    setAttribute(Qt::WA_QuitOnClose);
 }
 
 void Widget::checkAndMaintainTop()
@@ -364,7 +372,7 @@ void Widget::checkAndMaintainTop()
         qDebug().noquote() << "窗口失去置顶状态，重新设置置顶";
         host->setWindowPos(winId(), platform::zorder::Topmost, 0, 0, 0, 0, kTopFlags);
         if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
-            setWindowFlag(Qt::WindowStaysOnTopHint, true);
+            setStaysOnTopHint(true);
             show();
         }
     }

@@ -101,6 +101,7 @@ private:
     void unregisterHotkeys();
     void closeDialogs();
     void forceActivate();
+    void setStaysOnTopHint(bool on);
     QDateTime now() const;
 
     QVBoxLayout* m_layout = nullptr;

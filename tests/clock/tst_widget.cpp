@@ -1,0 +1,564 @@
+// The clock window: start-up state and style, the clock tick and work-off check on a driven
+// clock, always-on-top keeping through the host desktop, dragging, hot keys, activation by a
+// second start and closing.
+
+#include "clock/Widget.h"
+#include "config/ConfigManager.h"
+#include "platform/api/Platform.h"
+
+#include "StubDesktop.h"
+#include "ZkTest.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+
+struct WindowPosCall
+{
+    platform::WindowId window;
+    platform::WindowId insertAfter;
+    std::uint32_t flags;
+};
+
+// The host desktop as the clock sees it: which windows are topmost, which one is in front,
+// and what the clock asked of it.
+class HostDesktop : public zktest::StubDesktop
+{
+public:
+    std::map<WindowId, std::uint32_t> exStyles;
+    WindowId foreground = 0;
+    bool iconic = false;
+    std::vector<WindowPosCall> windowPos;
+    std::vector<WindowId> foregroundCalls;
+    std::vector<WindowId> broughtToTop;
+    std::vector<std::pair<WindowId, int>> shown;
+
+    bool setWindowPos(WindowId w, WindowId after, int, int, int, int, std::uint32_t flags) override
+    {
+        windowPos.push_back({w, after, flags});
+        return true;
+    }
+    std::uint32_t windowExStyle(WindowId w) override { return exStyles.count(w) ? exStyles[w] : 0; }
+    WindowId foregroundWindow() override { return foreground; }
+    bool isIconic(WindowId) override { return iconic; }
+    bool showWindow(WindowId w, int command) override
+    {
+        shown.emplace_back(w, command);
+        return true;
+    }
+    bool setForegroundWindow(WindowId w) override
+    {
+        foregroundCalls.push_back(w);
+        return true;
+    }
+    bool bringWindowToTop(WindowId w) override
+    {
+        broughtToTop.push_back(w);
+        return true;
+    }
+};
+
+class RecordingHotkeys : public platform::Hotkeys
+{
+public:
+    struct Entry
+    {
+        std::uint32_t modifiers;
+        std::uint32_t key;
+        std::function<void()> onPressed;
+    };
+    std::map<int, Entry> registered;
+    int nextId = 1;
+
+    int registerHotkey(std::uint32_t modifiers, std::uint32_t key, std::function<void()> onPressed) override
+    {
+        registered[nextId] = {modifiers, key, std::move(onPressed)};
+        return nextId++;
+    }
+    void unregisterHotkey(int id) override { registered.erase(id); }
+    bool handleNativeEvent(const void*) override { return false; }
+    void press(std::uint32_t modifiers, std::uint32_t key)
+    {
+        for (auto& e : registered) {
+            if (e.second.modifiers == modifiers && e.second.key == key)
+                e.second.onPressed();
+        }
+    }
+};
+
+// The clock with its hooks for the later pieces counted.
+class ProbeWidget : public Widget
+{
+public:
+    int workOffCalls = 0;
+    int workStateToggles = 0;
+    QVector<QTime> reminderTimes;
+    QVector<QPoint> mainMenus;
+    int orderMenus = 0;
+    int stockMenus = 0;
+    int autoClicks = 0;
+
+    void showContextMenu() override { ++orderMenus; }
+    void showStockContextMenu() override { ++stockMenus; }
+    void startAutoClicking() override { ++autoClicks; }
+
+protected:
+    void switchKeyboardsOffWork() override { ++workOffCalls; }
+    void toggleKeyboardWorkState() override { ++workStateToggles; }
+    void handOffToSoundReminder(const QTime& time) override { reminderTimes.append(time); }
+    void showMainMenu(const QPoint& globalPos) override { mainMenus.append(globalPos); }
+};
+
+const QString kDefaultStyle = QStringLiteral(
+    "background: rgba(0, 0, 0, 0.784314%); color: #ff007f; font-size: 30pt; font-family: Arial; "
+    "font-weight: bold; font-style: italic;");
+const QString kDefaultInfoStyle = QStringLiteral(
+    "background: rgba(0, 0, 0, 0.784314%); color: #ff007f; font-size: 14pt; font-family: Arial; "
+    "font-weight: bold; font-style: italic;");
+
+QDateTime at(int year, int month, int day, int hour, int minute, int second = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
+
+void sendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+}
+
+} // namespace
+
+class TestWidget : public QObject
+{
+    Q_OBJECT
+
+private:
+    HostDesktop m_desktop;
+    RecordingHotkeys m_hotkeys;
+    platform::ManualClock m_clock;
+    std::unique_ptr<ProbeWidget> m_widget;
+
+    ConfigManager* config() { return ConfigManager::instance(); }
+    QLabel* label() { return m_widget->findChild<QLabel*>(QStringLiteral("label")); }
+    QLabel* infoLabel() { return m_widget->findChild<QLabel*>(QStringLiteral("labelInfo")); }
+    ProbeWidget* create()
+    {
+        m_widget = std::make_unique<ProbeWidget>();
+        return m_widget.get();
+    }
+    QTimer* activeTimer(int interval)
+    {
+        for (QTimer* t : m_widget->findChildren<QTimer*>()) {
+            if (t->isActive() && t->interval() == interval)
+                return t;
+        }
+        return nullptr;
+    }
+    static QPoint expectedDefaultPosition(int windowWidth)
+    {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        return QPoint(((available.width() - windowWidth) * 3) / 5, available.top() + 100);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("ZentrikSoft"));
+        QCoreApplication::setApplicationName(QStringLiteral("ZentrikClock"));
+    }
+
+    // Every test starts from a fresh installation and fresh host-desktop records.
+    void init()
+    {
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+        m_desktop = HostDesktop();
+        m_hotkeys.registered.clear();
+        platform::Services os;
+        os.hostDesktop = &m_desktop;
+        os.hotkeys = &m_hotkeys;
+        os.clock = &m_clock;
+        platform::install(os);
+        m_clock.setNow(at(2024, 6, 3, 9, 15).toMSecsSinceEpoch());
+    }
+
+    void cleanup()
+    {
+        m_widget.reset();
+        ConfigManager::destroyInstance();
+        platform::install(platform::Services());
+    }
+
+    void startsWithTheDefaultLookAndPlace()
+    {
+        Widget* w = create();
+        QCOMPARE(w->objectName(), QStringLiteral("Widget"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("clock"));
+        QVERIFY(w->findChild<QVBoxLayout*>(QStringLiteral("verticalLayout")));
+        QVERIFY(w->windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(w->testAttribute(Qt::WA_TranslucentBackground));
+        QVERIFY(w->testAttribute(Qt::WA_QuitOnClose));
+        QVERIFY(!w->windowIcon().isNull());
+        QVERIFY(w->isVisible());
+
+        QCOMPARE(label()->styleSheet(), kDefaultStyle);
+        QCOMPARE(infoLabel()->styleSheet(), kDefaultInfoStyle);
+        QCOMPARE(infoLabel()->text(), QString());
+        // The first tick is shown at once: Monday 09:15.
+        QCOMPARE(label()->text(), QStringLiteral("09:15:00周一"));
+
+        // No stored position: the default one (computed for the 684 px wide window of the
+        // interface, before the settings shrink it) is stored and used.
+        const QPoint expected = expectedDefaultPosition(684);
+        QCOMPARE(config()->windowPosition(), expected);
+        QCOMPARE(w->pos(), expected);
+        QVERIFY(w->width() < 684);
+    }
+
+    void storedPositionIsUsed()
+    {
+        config()->setWindowPosition(QPoint(50, 60));
+        Widget* w = create();
+        QCOMPARE(w->pos(), QPoint(50, 60));
+        QCOMPARE(config()->windowPosition(), QPoint(50, 60));
+    }
+
+    void infoFont_data()
+    {
+        QTest::addColumn<int>("mainSize");
+        QTest::addColumn<int>("infoSize");
+        QTest::newRow("30") << 30 << 14;
+        QTest::newRow("45") << 45 << 15;
+        QTest::newRow("12") << 12 << 12;
+        QTest::newRow("14") << 14 << 14;
+        QTest::newRow("15") << 15 << 14;
+        QTest::newRow("44") << 44 << 14;
+        QTest::newRow("48") << 48 << 16;
+    }
+
+    void infoFont()
+    {
+        QFETCH(int, mainSize);
+        QFETCH(int, infoSize);
+        QFont main(QStringLiteral("Courier"), mainSize, 63, true);
+        const QFont info = Widget::infoFontFor(main);
+        QCOMPARE(info.pointSize(), infoSize);
+        QCOMPARE(info.family(), QStringLiteral("Courier"));
+        QCOMPARE(info.weight(), 63);
+        QCOMPARE(info.italic(), true);
+    }
+
+    void labelStyleSheet_data()
+    {
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<QFont>("font");
+        QTest::addColumn<QString>("styleSheet");
+        QTest::newRow("opaque, plain")
+            << QColor(10, 20, 30, 255) << QColor(1, 2, 3) << QFont("Courier", 12, 50, false)
+            << "background: rgba(10, 20, 30, 100%); color: #010203; font-size: 12pt; "
+               "font-family: Courier; font-weight: normal; font-style: normal;";
+        QTest::newRow("clear, demibold")
+            << QColor(0, 0, 0, 0) << QColor(255, 255, 255) << QFont("Sans", 9, 63, true)
+            << "background: rgba(0, 0, 0, 0%); color: #ffffff; font-size: 9pt; "
+               "font-family: Sans; font-weight: normal; font-style: italic;";
+        QTest::newRow("half") << QColor(0, 0, 0, 128) << QColor(255, 0, 127)
+                              << QFont("微软雅黑", 30, 75, false)
+                              << "background: rgba(0, 0, 0, 50.1961%); color: #ff007f; font-size: 30pt; "
+                                 "font-family: 微软雅黑; font-weight: bold; font-style: normal;";
+        QTest::newRow("odd family")
+            << QColor(0, 0, 0, 2) << QColor(0, 0, 0) << QFont("%1 Mono", 10, 50, false)
+            << "background: rgba(0, 0, 0, 0.784314%); color: #000000; font-size: 10pt; "
+               "font-family: %1 Mono; font-weight: normal; font-style: normal;";
+    }
+
+    void labelStyleSheet()
+    {
+        QFETCH(QColor, background);
+        QFETCH(QColor, text);
+        QFETCH(QFont, font);
+        QFETCH(QString, styleSheet);
+        QCOMPARE(Widget::labelStyleSheet(background, text, font), styleSheet);
+    }
+
+    void storedAppearanceIsApplied()
+    {
+        config()->setFont(QFont(QStringLiteral("Courier"), 45, 50, false));
+        config()->setFontColor(QColor(1, 2, 3));
+        config()->setBackgroundColor(QColor(200, 100, 0));
+        config()->setBackgroundAlpha(255);
+        create();
+        QCOMPARE(label()->styleSheet(),
+                 QStringLiteral("background: rgba(200, 100, 0, 100%); color: #010203; font-size: 45pt; "
+                                "font-family: Courier; font-weight: normal; font-style: normal;"));
+        QVERIFY(infoLabel()->styleSheet().contains(QStringLiteral("font-size: 15pt;")));
+    }
+
+    void clockTickShowsTimeAndWeekday()
+    {
+        ProbeWidget* w = create();
+        w->reminderTimes.clear();
+
+        m_clock.setNow(at(2024, 6, 1, 11, 31, 5).toMSecsSinceEpoch()); // Saturday
+        w->slot_timeout();
+        QCOMPARE(label()->text(), QStringLiteral("11:31:05周六"));
+        m_clock.setNow(at(2024, 6, 2, 0, 0, 1).toMSecsSinceEpoch()); // Sunday
+        w->slot_timeout();
+        QCOMPARE(label()->text(), QStringLiteral("00:00:01周日"));
+        QVERIFY(w->reminderTimes.isEmpty()); // no market alarm at the weekend
+
+        // The pattern is read on every tick; an empty one means "hh:mm:ss".
+        config()->setTimeType(QStringLiteral("HH:mm"));
+        m_clock.setNow(at(2024, 6, 7, 14, 56, 30).toMSecsSinceEpoch()); // Friday
+        w->slot_timeout();
+        QCOMPARE(label()->text(), QStringLiteral("14:56周五"));
+        config()->setTimeType(QString());
+        w->slot_timeout();
+        QCOMPARE(label()->text(), QStringLiteral("14:56:30周五"));
+        QCOMPARE(w->reminderTimes, (QVector<QTime>{QTime(14, 56, 30), QTime(14, 56, 30)}));
+    }
+
+    void noAlarmHandOffWhenTheAlarmIsOff()
+    {
+        config()->setAlarmEnabled(false);
+        ProbeWidget* w = create();
+        w->clockTick(at(2024, 6, 3, 9, 25)); // Monday
+        QVERIFY(w->reminderTimes.isEmpty());
+        QCOMPARE(label()->text(), QStringLiteral("09:25:00周一"));
+    }
+
+    void workOffCheck_data()
+    {
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<bool>("switchedOff");
+        QTest::newRow("Saturday 11:31") << at(2024, 6, 1, 11, 31, 40) << true;
+        QTest::newRow("Sunday 15:10") << at(2024, 6, 2, 15, 10) << true;
+        QTest::newRow("Monday 15:31") << at(2024, 6, 3, 15, 31, 59) << true;
+        QTest::newRow("Monday 11:30") << at(2024, 6, 3, 11, 30, 59) << false;
+        QTest::newRow("Monday 11:32") << at(2024, 6, 3, 11, 32) << false;
+        QTest::newRow("Tuesday 15:11") << at(2024, 6, 4, 15, 11) << false;
+        QTest::newRow("Wednesday 23:31") << at(2024, 6, 5, 23, 31) << false;
+        QTest::newRow("Thursday 13:10") << at(2024, 6, 6, 13, 10) << false;
+    }
+
+    void workOffCheck()
+    {
+        QFETCH(QDateTime, time);
+        QFETCH(bool, switchedOff);
+        ProbeWidget* w = create();
+        QCOMPARE(w->workOffCheck(time), switchedOff);
+        QCOMPARE(w->workOffCalls, switchedOff ? 1 : 0);
+    }
+
+    void timersAtStart()
+    {
+        create();
+        QVERIFY(activeTimer(1000));  // clock
+        QVERIFY(activeTimer(3000));  // first foreground-client check
+        QVERIFY(activeTimer(30000)); // top keeping (always on top by default)
+        QVERIFY(activeTimer(3000)->isSingleShot());
+
+        // A change of the client in front restarts the check with 300 ms.
+        m_widget->onAppChanged(2, 0);
+        QVERIFY(activeTimer(300));
+        QVERIFY(!activeTimer(3000));
+
+        m_widget->stopAllTimers();
+        for (QTimer* t : m_widget->findChildren<QTimer*>())
+            QVERIFY(!t->isActive());
+    }
+
+    void appChangeIgnoredWithoutAutoSwitch()
+    {
+        config()->setAutoSwitch(false);
+        create();
+        m_widget->onAppChanged(1, 2);
+        QVERIFY(!activeTimer(300));
+        QVERIFY(activeTimer(3000));
+    }
+
+    void alwaysOnTopAndTopKeeping()
+    {
+        Widget* w = create();
+        const platform::WindowId self = w->winId();
+        const std::uint32_t flags = platform::swp::NoSize | platform::swp::NoMove | platform::swp::ShowWindow;
+        QCOMPARE(m_desktop.windowPos.size(), size_t(1));
+        QCOMPARE(m_desktop.windowPos[0].window, self);
+        QCOMPARE(m_desktop.windowPos[0].insertAfter, platform::zorder::Topmost);
+        QCOMPARE(m_desktop.windowPos[0].flags, flags);
+
+        // Still topmost, nobody else on top: nothing to do.
+        m_desktop.exStyles[self] = platform::exstyle::Topmost;
+        m_desktop.foreground = 0x777;
+        w->checkAndMaintainTop();
+        QCOMPARE(m_desktop.windowPos.size(), size_t(1));
+
+        // Lost the topmost band: back into it.
+        m_desktop.exStyles[self] = 0;
+        w->checkAndMaintainTop();
+        QCOMPARE(m_desktop.windowPos.size(), size_t(2));
+        QCOMPARE(m_desktop.windowPos[1].insertAfter, platform::zorder::Topmost);
+
+        // Another topmost window in front: pushed above it again.
+        m_desktop.exStyles[self] = platform::exstyle::Topmost;
+        m_desktop.exStyles[0x777] = platform::exstyle::Topmost;
+        w->checkAndMaintainTop();
+        QCOMPARE(m_desktop.windowPos.size(), size_t(3));
+        QCOMPARE(m_desktop.windowPos[2].window, self);
+        QCOMPARE(m_desktop.windowPos[2].flags, flags);
+
+        // Our own window in front is no rival.
+        m_desktop.foreground = self;
+        w->checkAndMaintainTop();
+        QCOMPARE(m_desktop.windowPos.size(), size_t(3));
+    }
+
+    void notOnTopWhenSwitchedOff()
+    {
+        config()->setAlwaysOnTop(false);
+        Widget* w = create();
+        QCOMPARE(m_desktop.windowPos.size(), size_t(1));
+        QCOMPARE(m_desktop.windowPos[0].insertAfter, platform::zorder::NoTopmost);
+        QVERIFY(!(w->windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(!activeTimer(30000));
+        w->checkAndMaintainTop();
+        QCOMPARE(m_desktop.windowPos.size(), size_t(1));
+    }
+
+    void worksWithoutAHostDesktop()
+    {
+        platform::Services os;
+        os.clock = &m_clock;
+        platform::install(os);
+        Widget* w = create();
+        w->checkAndMaintainTop();
+        w->hide();
+        w->activateFromOtherInstance();
+        QTRY_VERIFY(w->isVisible());
+        QCOMPARE(label()->text(), QStringLiteral("09:15:00周一"));
+    }
+
+    void dragging()
+    {
+        Widget* w = create();
+        const QPoint start = w->pos();
+        sendMouse(w, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton, Qt::LeftButton);
+        sendMouse(w, QEvent::MouseMove, QPoint(30, 25), Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(w->pos(), start + QPoint(20, 15));
+        sendMouse(w, QEvent::MouseButtonRelease, QPoint(30, 25), Qt::LeftButton, Qt::NoButton);
+        // Without a press nothing follows the mouse.
+        sendMouse(w, QEvent::MouseMove, QPoint(60, 60), Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(w->pos(), start + QPoint(20, 15));
+        // Dragging does not store the position.
+        QCOMPARE(config()->windowPosition(), start);
+    }
+
+    void fixedPositionBlocksDraggingButNotDoubleClick()
+    {
+        config()->setFixedPosition(true);
+        ProbeWidget* w = create();
+        QVERIFY(w->isFixedPosition());
+        const QPoint start = w->pos();
+        sendMouse(w, QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton, Qt::LeftButton);
+        sendMouse(w, QEvent::MouseMove, QPoint(30, 25), Qt::NoButton, Qt::LeftButton);
+        sendMouse(w, QEvent::MouseButtonRelease, QPoint(30, 25), Qt::LeftButton, Qt::NoButton);
+        QCOMPARE(w->pos(), start);
+
+        sendMouse(w, QEvent::MouseButtonDblClick, QPoint(10, 10), Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(w->workStateToggles, 1);
+        sendMouse(w, QEvent::MouseButtonDblClick, QPoint(10, 10), Qt::RightButton, Qt::RightButton);
+        QCOMPARE(w->workStateToggles, 1);
+    }
+
+    void contextMenuOpensTheMainMenu()
+    {
+        ProbeWidget* w = create();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 6), QPoint(105, 206));
+        QApplication::sendEvent(w, &event);
+        QCOMPARE(w->mainMenus, QVector<QPoint>{QPoint(105, 206)});
+    }
+
+    void hotkeys()
+    {
+        ProbeWidget* w = create();
+        QCOMPARE(m_hotkeys.registered.size(), size_t(3));
+        using namespace platform;
+        m_hotkeys.press(modifier::Control | modifier::Shift, vk::Space);
+        m_hotkeys.press(modifier::Control, 0xC0);
+        m_hotkeys.press(modifier::Control | modifier::Shift, 'Z');
+        QCOMPARE(w->orderMenus, 1);
+        QCOMPARE(w->stockMenus, 1);
+        QCOMPARE(w->autoClicks, 1);
+        m_widget.reset();
+        QVERIFY(m_hotkeys.registered.empty()); // no callback outlives the window
+    }
+
+    void secondStartRestoresTheDefaultLook()
+    {
+        config()->setFont(QFont(QStringLiteral("Courier"), 12, 50, false));
+        config()->setFontColor(QColor(0, 255, 0));
+        config()->setBackgroundAlpha(200);
+        config()->setWindowPosition(QPoint(7, 8));
+        config()->setTtsEnabled(false);
+        ProbeWidget* w = create();
+        QVERIFY(label()->styleSheet() != kDefaultStyle);
+        const QSize size = w->size();
+        w->showMinimized();
+        m_desktop.iconic = true;
+
+        w->activateFromOtherInstance();
+        // At once: default look and place, saved.
+        QCOMPARE(label()->styleSheet(), kDefaultStyle);
+        QCOMPARE(infoLabel()->styleSheet(), kDefaultInfoStyle);
+        QCOMPARE(w->pos(), expectedDefaultPosition(w->width()));
+        QCOMPARE(w->size(), size);
+        QSettings saved(config()->iniFilePath(), QSettings::IniFormat);
+        QCOMPARE(saved.value("Font/Family").toString(), QStringLiteral("Arial"));
+        QCOMPARE(saved.value("Font/Color").toString(), QStringLiteral("255,0,127"));
+        QCOMPARE(saved.value("Features/TTS").toString(), QStringLiteral("false"));
+
+        // Then, in two steps: shown, restored and brought to the front.
+        QTRY_COMPARE(m_desktop.foregroundCalls, std::vector<platform::WindowId>{w->winId()});
+        QVERIFY(!w->isMinimized());
+        QCOMPARE(m_desktop.broughtToTop, std::vector<platform::WindowId>{w->winId()});
+        QCOMPARE(m_desktop.shown.size(), size_t(1));
+        QCOMPARE(m_desktop.shown[0].second, platform::sw::Restore);
+    }
+
+    void saveAllWritesPositionAndFlags()
+    {
+        config()->setTtsEnabled(false);
+        Widget* w = create();
+        w->move(321, 123);
+        config()->setTtsEnabled(true); // the window's copy is the truth until saved
+        config()->setAlwaysOnTop(false);
+        w->slot_action_save_clicked();
+        QSettings saved(config()->iniFilePath(), QSettings::IniFormat);
+        QCOMPARE(saved.value("Window/Position").toString(), QStringLiteral("321,123"));
+        QCOMPARE(saved.value("Features/TTS").toString(), QStringLiteral("false"));
+        QCOMPARE(saved.value("Window/AlwaysOnTop").toString(), QStringLiteral("true"));
+    }
+
+    void closeIsIgnoredWhileAModalDialogIsOpen()
+    {
+        Widget* w = create();
+        QDialog dialog;
+        dialog.setModal(true);
+        dialog.show();
+        QTRY_VERIFY(QApplication::activeModalWidget() == &dialog);
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        dialog.close();
+    }
+};
+
+ZK_TEST_MAIN(TestWidget)
+#include "tst_widget.moc"
