@@ -60,12 +60,21 @@ public:
     virtual platform::ProcessId knownProcess(std::u16string& expectedImagePath) = 0;
     // An address inside knownProcess() that holds exactly these bytes.
     virtual std::uint64_t knownMemory(const std::string& bytes) = 0;
+    // What IsWow64Process says of knownProcess(): true for a 32-bit process on 64-bit Windows.
+    virtual bool knownProcessIsWow64() { return false; }
+
+    // Starts a process whose executable file name is imageName ("zkidle.exe"), which runs until it
+    // is ended (taskkill) or the fixture goes away. Its pid, or 0 when the fixture cannot.
+    virtual platform::ProcessId startIdleProcess(const std::u16string& /*imageName*/) { return 0; }
 
     // A registry key below HKEY_CURRENT_USER that the suite may create and delete.
     virtual std::u16string scratchRegistryKey() = 0;
 
     // Whether foreground changes are delivered to hooks by this backend here; when not, why.
     virtual bool deliversForegroundEvents(std::string& whyNot) = 0;
+    // Whether FindWindowExW continues after a childAfter whose class differs from the one searched,
+    // as Windows does; when not, why.
+    virtual bool findsAfterChildOfOtherClass(std::string& /*whyNot*/) { return true; }
 };
 
 // Runs every contract case against the fixture; prints one line per case
