@@ -229,6 +229,13 @@ ProcessId SimProcesses::startProcess(const ProcessSpec& spec)
     return pid;
 }
 
+ProcessId SimProcesses::startProcess(const std::u16string& exeFile)
+{
+    ProcessSpec spec;
+    spec.exeFile = exeFile;
+    return startProcess(spec);
+}
+
 bool SimProcesses::endProcess(ProcessId pid)
 {
     {

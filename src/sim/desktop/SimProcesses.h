@@ -71,6 +71,7 @@ public:
 
     // ---- building
     platform::ProcessId startProcess(const ProcessSpec& spec);
+    platform::ProcessId startProcess(const std::u16string& exeFile);
     // Ends the process: it leaves the snapshot and its windows are gone. False when not running.
     bool endProcess(platform::ProcessId pid);
     bool isRunning(platform::ProcessId pid);
