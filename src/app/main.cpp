@@ -1,14 +1,12 @@
 // Process entry: one clock per user. A second start asks the first to show its clock and ends.
 
+#include "app/FatalError.h"
 #include "app/MessageHandler.h"
 #include "app/PlatformBackends.h"
 #include "app/SingleApplication.h"
 #include "clock/Widget.h"
 #include "trade/TradeTypes.h"
 
-#include <QMessageBox>
-
-#include <exception>
 #include <memory>
 
 namespace {
@@ -20,11 +18,6 @@ void setIdentity()
     QCoreApplication::setApplicationVersion(QStringLiteral("3.4.2"));
     QCoreApplication::setOrganizationName(QStringLiteral("ZentrikSoft"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("zentrik.com.cn"));
-}
-
-void showFatalError(const QString& text)
-{
-    QMessageBox::critical(nullptr, QStringLiteral("程序异常"), text, QMessageBox::Ok);
 }
 
 } // namespace
@@ -41,20 +34,15 @@ int main(int argc, char* argv[])
     trade::registerMetaTypes();
     PlatformBackends backends;
 
+    // The window goes before the backends and the application object, also after a failure.
     std::unique_ptr<Widget> window;
-    try {
+    const int exitCode = runReportingFatalErrors([&] {
         window = std::make_unique<Widget>();
         QObject::connect(app.get(), &SingleApplication::instanceStarted, window.get(),
                          &Widget::activateFromOtherInstance);
         window->show();
-        const int exitCode = app->exec();
-        window.reset();
-        return exitCode;
-    } catch (const std::exception& e) {
-        showFatalError(QStringLiteral("程序运行过程中发生异常:\n%1").arg(QString::fromUtf8(e.what())));
-    } catch (...) {
-        showFatalError(QStringLiteral("程序运行过程中发生未知异常"));
-    }
+        return app->exec();
+    });
     window.reset();
-    return 1;
+    return exitCode;
 }

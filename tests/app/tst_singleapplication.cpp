@@ -5,6 +5,7 @@
 // This test process is itself a first instance (on a key of its own); the other instances are
 // real processes of zk_single_peer.
 
+#include "app/FatalError.h"
 #include "app/SingleApplication.h"
 
 #include "ZkTest.h"
@@ -12,9 +13,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSharedMemory>
 #include <QSignalSpy>
+#include <QTimer>
+
+#include <stdexcept>
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -156,6 +161,44 @@ private slots:
         QTRY_COMPARE(started.count(), 1);
         QCoreApplication::processEvents();
         QCOMPARE(started.count(), 1);
+    }
+
+    void escapingExceptionsBecomeOneMessageBox_data()
+    {
+        QTest::addColumn<bool>("standard");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("standard") << true
+                                  << QStringLiteral("程序运行过程中发生异常:\n检测到键盘未接入,请先接入键盘");
+        QTest::newRow("other") << false << QStringLiteral("程序运行过程中发生未知异常");
+    }
+
+    void escapingExceptionsBecomeOneMessageBox()
+    {
+        QFETCH(bool, standard);
+        QFETCH(QString, text);
+        QStringList boxes;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&boxes] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->windowTitle() + QLatin1Char('|') + box->text() + QLatin1Char('|') +
+                             QString::number(box->icon()) + QLatin1Char('|') +
+                             QString::number(box->standardButtons());
+                box->accept();
+            }
+        });
+        closer.start(10);
+        const int exitCode = runReportingFatalErrors([standard]() -> int {
+            if (standard)
+                throw std::runtime_error("检测到键盘未接入,请先接入键盘");
+            throw 42;
+        });
+        QCOMPARE(exitCode, 1);
+        QCOMPARE(boxes, QStringList{QStringLiteral("程序异常|%1|%2|%3")
+                                        .arg(text)
+                                        .arg(int(QMessageBox::Critical))
+                                        .arg(int(QMessageBox::Ok))});
+        QCOMPARE(runReportingFatalErrors([] { return 7; }), 7);
+        QCOMPARE(boxes.size(), 1);
     }
 
     void showMainWindowEmits()
