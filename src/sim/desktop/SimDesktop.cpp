@@ -753,7 +753,12 @@ bool SimDesktop::postMessage(WindowId window, std::uint32_t message, std::uintpt
             return false;
         pid = w->pid;
     }
-    scheduleAt(m_clock.nowMs(), pid, window, [this, window, message, wParam, lParam] {
+    int latency = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        latency = m_queueLatencyMs;
+    }
+    scheduleAt(m_clock.nowMs() + latency, pid, window, [this, window, message, wParam, lParam] {
         dispatch(window, message, wParam, lParam);
     });
     return true;
@@ -899,8 +904,10 @@ void SimDesktop::queueInput(InputRecord record)
     record.timeMs = m_clock.nowMs();
     WindowId target = 0;
     ProcessId pid = 0;
+    int latency = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        latency = m_queueLatencyMs;
         if (record.kind == InputRecord::Kind::Key) {
             m_keyState[record.vk & 0xFF] = !record.keyUp;
             if (find(m_foreground)) {
@@ -916,7 +923,7 @@ void SimDesktop::queueInput(InputRecord record)
     if (target) {
         const std::uint16_t vk = record.vk;
         const bool up = record.keyUp;
-        scheduleAt(record.timeMs, pid, target, [this, target, vk, up] { deliverKey(target, vk, up); });
+        scheduleAt(record.timeMs + latency, pid, target, [this, target, vk, up] { deliverKey(target, vk, up); });
     }
 }
 
@@ -1350,6 +1357,12 @@ std::int64_t SimDesktop::nextEventTime()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_events.empty() ? -1 : m_events.begin()->first.first;
+}
+
+void SimDesktop::setQueueLatency(int ms)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_queueLatencyMs = std::max(ms, 0);
 }
 
 // ---------------------------------------------------------------- faults

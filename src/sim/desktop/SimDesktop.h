@@ -5,11 +5,11 @@
 // through window procedures the way user32 routes them, so the program's window code can be
 // exercised call for call without Windows.
 //
-// Things that happen "later" on a real desktop (posted messages, keystrokes, a value a client
-// computes after a while) are events with a due time on the given clock. They run lazily: every
-// call into the desktop from outside a window procedure first runs the events that are due, and
-// runPending() runs them on request. No background thread exists, so a ManualClock makes every
-// timing exact.
+// Things that happen "later" on a real desktop (posted messages and keystrokes, 1 ms after they
+// were sent; a value a client computes after a while) are events with a due time on the given
+// clock. They run lazily: every call into the desktop from outside a window procedure first runs
+// the events that are due, and runPending() runs them on request. No background thread exists,
+// so a ManualClock makes every timing exact.
 //
 // Thread safety: one mutex guards the desktop's state and is never held while a window procedure,
 // an event or a foreground hook runs. The procedures of one simulated thread run one at a time
@@ -205,6 +205,9 @@ public:
     void runPending();
     // The earliest due time of a waiting event, or -1.
     std::int64_t nextEventTime();
+    // How long a posted message or an input event waits in its thread's queue (default 1 ms):
+    // it is never handled before PostMessage / SendInput has returned.
+    void setQueueLatency(int ms);
 
     // ---- faults
     // The thread of the window stops answering: SendMessage blocks until it answers again,
@@ -285,6 +288,7 @@ private:
     int m_cursorX = 0;
     int m_cursorY = 0;
     platform::ScreenSize m_screen{1920, 1080};
+    int m_queueLatencyMs = 1;
     std::shared_ptr<HookRegistry> m_hooks;
     std::function<void(const std::u16string&)> m_clipboardSink;
     std::u16string m_clipboard;

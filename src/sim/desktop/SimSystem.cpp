@@ -17,6 +17,9 @@ SimSystem::SimSystem(platform::Clock& clock) : m_clock(clock), m_desktop(clock),
     program.imagePath = u"C:\\Program Files\\ZentrikClock\\zentrikclock.exe";
     program.parentPid = explorerPid;
     m_programPid = m_processes.startProcess(program);
+    m_processes.addModule(m_programPid, {"zentrikclock.exe", 0x140000000ULL, true});
+    m_processes.addModule(m_programPid, {"ntdll.dll", 0x7FFC12300000ULL, true});
+    m_processes.addModule(m_programPid, {"KERNEL32.DLL", 0x7FFC11A00000ULL, true});
     m_processes.setCurrentProcess(m_programPid);
 }
 

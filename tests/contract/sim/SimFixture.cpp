@@ -2,7 +2,7 @@
 
 using namespace platform;
 
-SimFixture::SimFixture() : m_system(systemClock()) {}
+SimFixture::SimFixture() : m_system(m_clock) {}
 
 WindowId SimFixture::createDialog(const std::u16string& title, const std::vector<contract::ChildSpec>& children)
 {
@@ -65,9 +65,9 @@ WindowId SimFixture::createHungWindow()
     return window;
 }
 
-void SimFixture::processEvents(int)
+void SimFixture::processEvents(int ms)
 {
-    // Queued messages and input are due at once on the simulated desktop.
+    m_clock.advance(ms);
     m_system.desktop().runPending();
 }
 
@@ -84,6 +84,11 @@ std::uint64_t SimFixture::knownMemory(const std::string& bytes)
     m_nextMemory += (bytes.size() + 0xFF) & ~std::uint64_t(0xFF);
     m_system.processes().writeMemory(m_system.programPid(), address, bytes);
     return address;
+}
+
+ProcessId SimFixture::startIdleProcess(const std::u16string& imageName)
+{
+    return m_system.processes().startProcess(imageName);
 }
 
 std::u16string SimFixture::scratchRegistryKey()

@@ -2,7 +2,8 @@
 
 // The contract suite's fixture for the simulated desktop: the suite's dialogs and windows are
 // simulated windows of the program's own process, as the Windows fixture creates real ones in
-// the test process.
+// the test process. Time is a manual clock that only processEvents moves, so the suite's waits
+// cost no real time.
 
 #include "../ContractFixture.h"
 
@@ -28,10 +29,12 @@ public:
     void processEvents(int ms) override;
     platform::ProcessId knownProcess(std::u16string& expectedImagePath) override;
     std::uint64_t knownMemory(const std::string& bytes) override;
+    platform::ProcessId startIdleProcess(const std::u16string& imageName) override;
     std::u16string scratchRegistryKey() override;
     bool deliversForegroundEvents(std::string& whyNot) override;
 
 private:
+    platform::ManualClock m_clock;
     sim::SimSystem m_system;
     std::mutex m_mutex;
     std::map<platform::WindowId, std::vector<contract::CommandRecord>> m_commands;

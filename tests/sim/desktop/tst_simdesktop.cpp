@@ -306,9 +306,11 @@ void TestSimDesktop::keysGoToTheForegroundDialog()
         desktop.setFocus(other);
 
     desktop.keybdEvent(static_cast<std::uint8_t>(key), false);
-    QVERIFY(commands.all().empty()); // input is queued like posted messages...
-    desktop.keybdEvent(static_cast<std::uint8_t>(key), true); // ...and handled by the next call
+    desktop.keybdEvent(static_cast<std::uint8_t>(key), true);
     desktop.runPending();
+    QVERIFY(commands.all().empty()); // input waits in the client's queue...
+    clock.advance(1);
+    desktop.runPending(); // ...until its time has come
 
     const auto got = commands.all();
     if (expectedId == 0) {
@@ -337,12 +339,16 @@ void TestSimDesktop::typedDigitsReplaceTheSelection()
     desktop.setForegroundWindow(dialog);
     desktop.setFocus(edit);
     desktop.sendMessage(edit, 0x00B1 /* EM_SETSEL */, 0, -1);
+    system.driveEventsFrom(clock);
 
     desktop.deviceType(u"300");
+    clock.advance(1);
     QCOMPARE(controlText(desktop, edit), QStringLiteral("300"));
     desktop.deviceType(u"5");
+    clock.advance(1);
     QCOMPARE(controlText(desktop, edit), QStringLiteral("3005"));
     desktop.deviceKey(0x08, false); // backspace
+    clock.advance(1);
     QCOMPARE(controlText(desktop, edit), QStringLiteral("300"));
     // Every change told the dialog; keyboard input from the device is not the program's input.
     QCOMPARE(commands.all().size(), std::size_t(5));
@@ -368,11 +374,16 @@ void TestSimDesktop::postedMessagesWaitForTheQueue()
     const WindowId box = sim::openMessageDialog(desktop, spec);
     QCOMPARE(desktop.foregroundWindow(), box);
 
+    system.driveEventsFrom(clock);
     QVERIFY(desktop.postMessage(box, msg::Close, 0, 0));
+    desktop.runPending();
     QCOMPARE(closedWith, 0); // posted: not handled yet
     QVERIFY(!desktop.postMessage(box, msg::SetText, 0, reinterpret_cast<std::intptr_t>(u"x")));
-    desktop.runPending();
-    QCOMPARE(closedWith, sim::IdCancel); // WM_CLOSE became IDCANCEL
+    clock.advance(1);
+    QCOMPARE(closedWith, 0); // WM_CLOSE handled: the dialog procedure posted IDCANCEL
+    QVERIFY(desktop.isWindow(box));
+    clock.advance(1);
+    QCOMPARE(closedWith, sim::IdCancel);
     QVERIFY(!desktop.isWindow(box));
     QCOMPARE(desktop.foregroundWindow(), main); // the owner takes the front again
     QVERIFY(!desktop.postMessage(box, msg::Close, 0, 0));
@@ -475,10 +486,13 @@ void TestSimDesktop::hungWindowDoesNotAnswer()
     // Posted messages wait as well.
     desktop.setHung(dialog, true);
     QVERIFY(desktop.postMessage(dialog, msg::Close, 0, 0));
+    clock.advance(10);
     desktop.runPending();
     QVERIFY(desktop.isWindow(dialog));
     desktop.setHung(dialog, false);
-    desktop.runPending();
+    system.driveEventsFrom(clock);
+    clock.advance(1);
+    clock.advance(1);
     QVERIFY(!desktop.isWindow(dialog));
     QVERIFY(!desktop.sendMessageTimeout(dialog, msg::Null, 0, 0, smto::AbortIfHung, 50, &result));
 }
@@ -827,7 +841,10 @@ void TestSimDesktop::concurrentUseFromSeveralThreads()
     opener.join();
     detector.join();
     gui.join();
-    desktop.runPending();
+    for (int i = 0; i < 3; ++i) {
+        clock.advance(1);
+        desktop.runPending();
+    }
     QVERIFY(hookCalls.load() >= 300);
     // Every dialog is gone: the posted WM_CLOSE turns into IDCANCEL, on which these dialogs close.
     for (WindowId w : desktop.topLevelWindows())
