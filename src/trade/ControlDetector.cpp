@@ -8,6 +8,8 @@
 ControlDetector::ControlDetector(StateMachine* stateMachine, DetectionWorker* worker, QObject* parent)
     : QThread(parent), m_stateMachine(stateMachine), m_worker(worker)
 {
+    // setNewTask and taskStarted carry trade::WPARAM across threads.
+    trade::registerMetaTypes();
 }
 
 ControlDetector::~ControlDetector()

@@ -7,10 +7,15 @@
 
 #include <QDebug>
 
+#include <memory>
+#include <mutex>
+
 DesktopWatcher::DesktopWatcher(StateMachine* stateMachine, StockCheckEnabled stockCheckEnabled,
                                QObject* parent)
     : QThread(parent), m_stateMachine(stateMachine), m_stockCheckEnabled(std::move(stockCheckEnabled))
 {
+    // The signals carry trade::WPARAM across threads; unregistered, queued deliveries would fail.
+    trade::registerMetaTypes();
     m_pollTimer.setInterval(PollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &DesktopWatcher::checkCurrentWindow);
     if (m_stockCheckEnabled && m_stockCheckEnabled())
@@ -52,14 +57,27 @@ void DesktopWatcher::run()
         m_running = false;
         return;
     }
-    // Hook callbacks that the backend hands to the dispatcher run in this thread's event loop.
+    // Hook callbacks that the backend hands to the dispatcher run in this thread's event loop. The
+    // dispatcher may be called from any thread, also while this thread winds down, so it reaches
+    // the loop only through a guarded pointer that is cleared before the loop's context dies.
+    struct LoopTarget
+    {
+        std::mutex mutex;
+        QObject* context = nullptr;
+    };
     QObject loopContext;
-    const platform::Dispatcher dispatcher = [&loopContext](std::function<void()> task) {
-        QMetaObject::invokeMethod(&loopContext, std::move(task), Qt::QueuedConnection);
+    const auto target = std::make_shared<LoopTarget>();
+    target->context = &loopContext;
+    const platform::Dispatcher dispatcher = [target](std::function<void()> task) {
+        std::lock_guard<std::mutex> lock(target->mutex);
+        if (target->context)
+            QMetaObject::invokeMethod(target->context, std::move(task), Qt::QueuedConnection);
     };
     std::unique_ptr<platform::ForegroundHook> hook = desktop->hookForeground(
         [this](platform::WindowId window) { onForegroundChanged(window); }, dispatcher);
     if (!hook) {
+        std::lock_guard<std::mutex> lock(target->mutex);
+        target->context = nullptr;
         m_running = false;
         return;
     }
@@ -72,9 +90,12 @@ void DesktopWatcher::run()
     if (!isInterruptionRequested())
         exec();
 
-    // Removed here, on the thread that installed it (UnhookWinEvent refuses other threads), and
-    // before the loop context it posts to goes away.
+    // Removed here, on the thread that installed it (UnhookWinEvent refuses other threads).
     hook.reset();
+    {
+        std::lock_guard<std::mutex> lock(target->mutex);
+        target->context = nullptr;
+    }
     m_hooked = false;
     m_running = false;
 }

@@ -1,5 +1,9 @@
 #include "ZkTest.h"
 
+#include "LogCapture.h"
+#include "SimFixture.h"
+#include "sim/desktop/FakeTdx.h"
+
 #include "platform/api/Clock.h"
 #include "trade/BuyRestrictions.h"
 #include "trade/StateMachine.h"
@@ -150,6 +154,47 @@ private slots:
             QCOMPARE(f.machine.step(), StateMachine::FinalStep);
             QVERIFY(f.machine.isCommitted());
         }
+    }
+
+    void aRefusedPriceClosesTheLiveDialog()
+    {
+        SimFixture sim;
+        sim::FakeTdx tdx(sim.system);
+        sim::TdxOrderOptions order;
+        order.price = u"30.01";
+        const platform::WindowId dialog = tdx.openFlashBuy(order);
+
+        StateMachine machine(sim.clock);
+        RecordingSink sink;
+        BuyRestrictions rules(machine, sink);
+        BuyLimits limits;
+        limits.maxPriceLimit = true;
+        limits.maxPrice = 30;
+        rules.setLimits(limits);
+        machine.setWindow(dialog, QStringLiteral("#32770"), QStringLiteral("闪电买入"));
+        machine.setState(StateMachine::FlashBuy);
+        machine.record()->priceText = QStringLiteral("30.01");
+
+        LogCapture log;
+        QVERIFY(!rules.priceLimitCheck());
+        QCOMPARE(sink.reports, (QList<Report>{{QStringLiteral("action"), 64, 15},
+                                              {QStringLiteral("close"), int(dialog), 0}}));
+        QCOMPARE(machine.step(), StateMachine::FinalStep);
+        QVERIFY(machine.isCommitted());
+        QCOMPARE(log.lines(),
+                 (QStringList{"价格超限检测(高于上限): 当前价格= 30.01 , 上限= 30",
+                              QStringLiteral("准备关闭窗口: hwnd= %1 , IsWindow= true").arg(dialog),
+                              "发送 requestCloseWindow 信号"}));
+
+        // The same refusal for a dialog that is already gone asks for nothing to be closed.
+        sim.desktop().destroyWindow(dialog);
+        machine.setStep(0);
+        sink.reports.clear();
+        log.clear();
+        QVERIFY(!rules.priceLimitCheck());
+        QCOMPARE(sink.reports, (QList<Report>{{QStringLiteral("action"), 64, 15}}));
+        QCOMPARE(log.lines().last(), QStringLiteral("窗口句柄无效，无法关闭"));
+        QVERIFY(sim.system.orderBook().orders().empty());
     }
 
     void amountLimit_data()

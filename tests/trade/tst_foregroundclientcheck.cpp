@@ -1,6 +1,9 @@
 #include "ZkTest.h"
 
 #include "LogCapture.h"
+#include "SimFixture.h"
+#include "sim/desktop/FakeTdx.h"
+#include "sim/desktop/FakeThs.h"
 
 #include "trade/ForegroundClientCheck.h"
 
@@ -161,6 +164,41 @@ private slots:
         check.stopPeriodicCheck(); // already stopped: says nothing
         QCOMPARE(log.lines(), QStringList{"停止周期性股票软件检查"});
         QVERIFY(keyboard.switches.isEmpty());
+    }
+
+    void thePeriodicCheckEndsOnceAClientIsInFront()
+    {
+        SimFixture sim;
+        sim.window(sim.client(), u"Notepad", u"记事本");
+        Keyboard keyboard;
+        keyboard.software = 1;
+        ForegroundClientCheck check(keyboard.hooks());
+        check.onAppSwitchVerifyTimeout();
+        QVERIFY(check.periodicTimer().isActive());
+
+        sim::FakeTdx tdx(sim.system); // comes to the front
+        LogCapture log;
+        check.onPeriodicCheckTimeout();
+        QVERIFY(!check.periodicTimer().isActive());
+        QCOMPARE(check.detectedSoftware(), 2);
+        QCOMPARE(keyboard.switches, QList<int>{2});
+        QCOMPARE(log.lines().last(), QStringLiteral("已检测到股票软件，停止周期性检查"));
+        QVERIFY(log.contains(
+            QStringLiteral("  前台窗口: 通达信金融终端V7.65 - [版面-自选股] (类名: TdxW_MainFrame_Class)")));
+    }
+
+    void anActivationLeadsToTheCheck()
+    {
+        SimFixture sim;
+        sim::FakeThs ths(sim.system);
+        Keyboard keyboard;
+        keyboard.software = 2;
+        ForegroundClientCheck check(keyboard.hooks());
+        check.onAppChanged(1, 1);
+        // The real timer fires after 300 ms and switches the keyboard to THS.
+        QTRY_COMPARE(keyboard.switches, QList<int>{1});
+        QVERIFY(check.softwareFound());
+        QVERIFY(!check.periodicTimer().isActive());
     }
 
     void manualCheck()
