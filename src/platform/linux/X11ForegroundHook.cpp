@@ -18,6 +18,7 @@ struct X11ForegroundHook::State
     Display* display = nullptr;
     int wakeFd = -1;
     Atom activeAtom = None;
+    WindowId last = 0; // the active window last seen by the watcher
     ForegroundCallback callback;
     Dispatcher dispatcher;
     std::shared_ptr<std::atomic<bool>> alive = std::make_shared<std::atomic<bool>>(true);
@@ -80,8 +81,10 @@ X11ForegroundHook::install(const std::string& displayName, ForegroundCallback ca
     state->dispatcher = std::move(dispatcher);
     state->activeAtom = XInternAtom(state->display, "_NET_ACTIVE_WINDOW", False);
     XSelectInput(state->display, DefaultRootWindow(state->display), PropertyChangeMask);
-    // Input is selected before install() returns, so a change right after it is seen.
+    // Input is selected and the starting value read before install() returns, so any change after
+    // it is reported.
     XSync(state->display, False);
+    state->last = state->activeWindow();
     return std::unique_ptr<X11ForegroundHook>(new X11ForegroundHook(std::move(state)));
 }
 
@@ -103,7 +106,6 @@ X11ForegroundHook::~X11ForegroundHook()
 
 void X11ForegroundHook::run(std::shared_ptr<State> state)
 {
-    WindowId last = state->activeWindow();
     while (state->alive->load()) {
         while (XPending(state->display)) {
             XEvent event;
@@ -111,9 +113,9 @@ void X11ForegroundHook::run(std::shared_ptr<State> state)
             if (event.type != PropertyNotify || event.xproperty.atom != state->activeAtom)
                 continue;
             const WindowId now = state->activeWindow();
-            if (now == last)
+            if (now == state->last)
                 continue; // window managers rewrite the property without a change
-            last = now;
+            state->last = now;
             if (now != 0 && state->alive->load())
                 state->report(now);
         }

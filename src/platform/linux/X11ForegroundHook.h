@@ -18,6 +18,8 @@ public:
     // Null when the display cannot be opened. The callback runs through the dispatcher (on the
     // thread that runs the dispatcher's tasks), or on the watcher thread when there is none.
     // Only changes are reported (never the window active at installation), and never "no window".
+    // The property is read when its change is seen, so changes in quick succession may come as
+    // one, the latest.
     static std::unique_ptr<X11ForegroundHook> install(const std::string& displayName,
                                                       ForegroundCallback callback, Dispatcher dispatcher);
     // No callback runs after this returns, including tasks still queued in the dispatcher.
