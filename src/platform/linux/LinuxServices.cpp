@@ -21,8 +21,10 @@ struct Backends
 
 Backends& backends()
 {
-    static Backends instance;
-    return instance;
+    // Never destroyed: at exit the GUI's X connection is gone before static objects are, and the
+    // hot keys must not touch it then. The X server drops every grab of a client that leaves.
+    static Backends* instance = new Backends;
+    return *instance;
 }
 
 } // namespace

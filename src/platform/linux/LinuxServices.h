@@ -1,6 +1,6 @@
 #pragma once
 
-// The Linux backends, created once per process on first use and alive until it ends.
+// The Linux backends, created once per process on first use and never destroyed.
 
 #include "platform/api/Platform.h"
 

@@ -177,6 +177,13 @@ private slots:
         QTest::newRow("255 of 300") << long300.toUtf8() << QByteArray() << 256 << long300.left(255);
         QTest::newRow("limit 255 keeps 254") << long300.toUtf8() << QByteArray() << 255 << long300.left(254);
         QTest::newRow("no title") << QByteArray() << QByteArray() << 256 << QString();
+        QTest::newRow("broken utf-8 is replaced")
+            << QByteArray("ab\xff\xc3") << QByteArray() << 256 << QStringLiteral("ab\uFFFD\uFFFD");
+        QTest::newRow("outside the BMP takes two units") << QByteArray("x\xF0\x9F\x98\x80") << QByteArray()
+                                                         << 256 << QString::fromUtf8("x\xF0\x9F\x98\x80");
+        // Units, not characters, as GetWindowTextW: the pair is cut.
+        QTest::newRow("cut inside a pair") << QByteArray("x\xF0\x9F\x98\x80") << QByteArray() << 3
+                                           << QString::fromUtf8("x\xF0\x9F\x98\x80").left(2);
     }
 
     void windowTextReadsUtf8AndLegacyTitles()
