@@ -479,7 +479,7 @@ void FakeTdx::confirm(WindowId dialog)
     order.quantity = quantity;
     order.dialogTitle = d->title;
     order.pid = desktop().windowProcessId(dialog);
-    order.timeMs = m_system.clock().nowMs();
+    order.timeMs = m_system.desktop().now();
 
     const std::u16string refused = m_options.checkOrders ? refusal(*d, quantityText, order.price) : std::u16string();
     if (!refused.empty()) {
@@ -556,7 +556,7 @@ WindowId FakeTdx::openCancelConfirm(const std::u16string& detail)
         order.dialogTitle = u"撤单确认";
         order.message = detail;
         order.pid = pid;
-        order.timeMs = m_system.clock().nowMs();
+        order.timeMs = m_system.desktop().now();
         m_system.orderBook().add(order);
     };
     return openMessageDialog(desktop(), box);
@@ -579,7 +579,7 @@ WindowId FakeTdx::openCancelAll(int count)
         order.dialogTitle = u"撤单确认";
         order.quantity = count;
         order.pid = pid;
-        order.timeMs = m_system.clock().nowMs();
+        order.timeMs = m_system.desktop().now();
         m_system.orderBook().add(order);
     };
     return openMessageDialog(desktop(), box);

@@ -235,7 +235,7 @@ WindowId FakeThs::openOrderDialog(const ThsOrderOptions& options)
         order.quantity = positiveCount(quantity) && quantity.size() < 16 ? std::stoll(toUtf8(quantity)) : 0;
         order.dialogTitle = o.title;
         order.pid = m_pid;
-        order.timeMs = m_system.clock().nowMs();
+        order.timeMs = m_system.desktop().now();
         MessageDialogSpec box;
         box.pid = m_pid;
         box.title = u"提示";

@@ -17,6 +17,9 @@ namespace {
 thread_local int t_depth = 0;
 // The process this thread currently acts as; 0 means the program under test.
 thread_local ProcessId t_actingPid = 0;
+// While an event runs: the time it was due.
+constexpr std::int64_t NoEventTime = INT64_MIN;
+thread_local std::int64_t t_eventTime = NoEventTime;
 
 struct DepthGuard
 {
@@ -84,6 +87,7 @@ struct SimDesktop::Window
 
 struct SimDesktop::Event
 {
+    std::int64_t due = 0;
     std::uint32_t thread = 0;
     ProcessId pid = 0;
     WindowId window = 0;
@@ -226,7 +230,7 @@ std::intptr_t SimDesktop::dispatch(WindowId window, std::uint32_t message, std::
         thread = w->thread;
         pid = w->pid;
         if (w->recording) {
-            w->log.push_back({message, wParam, lParam, m_clock.nowMs()});
+            w->log.push_back({message, wParam, lParam, t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs()});
             if (w->log.size() > 512)
                 w->log.pop_front();
         }
@@ -758,7 +762,7 @@ bool SimDesktop::postMessage(WindowId window, std::uint32_t message, std::uintpt
         std::lock_guard<std::mutex> lock(m_mutex);
         latency = m_queueLatencyMs;
     }
-    scheduleAt(m_clock.nowMs() + latency, pid, window, [this, window, message, wParam, lParam] {
+    scheduleAt(now() + latency, pid, window, [this, window, message, wParam, lParam] {
         dispatch(window, message, wParam, lParam);
     });
     return true;
@@ -901,7 +905,7 @@ bool SimDesktop::showWindow(WindowId window, int command)
 
 void SimDesktop::queueInput(InputRecord record)
 {
-    record.timeMs = m_clock.nowMs();
+    record.timeMs = now();
     WindowId target = 0;
     ProcessId pid = 0;
     int latency = 0;
@@ -1028,7 +1032,7 @@ unsigned SimDesktop::sendInput(const Input* inputs, unsigned count)
                 m_keyState[vk::MButton] = false;
             record.cursorX = m_cursorX;
             record.cursorY = m_cursorY;
-            record.timeMs = m_clock.nowMs();
+            record.timeMs = t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs();
             m_inputLog.push_back(record);
         }
     }
@@ -1298,6 +1302,7 @@ void SimDesktop::scheduleAt(std::int64_t atMs, ProcessId pid, WindowId window, s
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto event = std::make_shared<Event>();
+    event->due = atMs;
     event->pid = pid;
     event->window = window;
     event->fn = std::move(fn);
@@ -1308,7 +1313,12 @@ void SimDesktop::scheduleAt(std::int64_t atMs, ProcessId pid, WindowId window, s
 
 void SimDesktop::scheduleAfter(int delayMs, ProcessId pid, WindowId window, std::function<void()> fn)
 {
-    scheduleAt(m_clock.nowMs() + delayMs, pid, window, std::move(fn));
+    scheduleAt(now() + delayMs, pid, window, std::move(fn));
+}
+
+std::int64_t SimDesktop::now()
+{
+    return t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs();
 }
 
 void SimDesktop::runPending()
@@ -1349,7 +1359,10 @@ void SimDesktop::runPendingLocked(bool wait)
         if (!event)
             break;
         ActGuard act(event->pid);
+        const std::int64_t outerTime = t_eventTime;
+        t_eventTime = event->due;
         event->fn();
+        t_eventTime = outerTime;
     }
 }
 

@@ -521,6 +521,15 @@ void TestSimDesktop::scheduledChangesHappenAtTheirTime()
     clock.advance(30);
     QCOMPARE(seen, std::vector<WindowId>{dialog});
     QCOMPARE(desktop.nextEventTime(), std::int64_t(-1));
+    // An event that runs late still counts from the time it was due: a chain of two 10 ms steps
+    // is done after one advance of 25 ms.
+    std::int64_t secondRanAt = 0;
+    desktop.scheduleAfter(10, app, label, [&] {
+        desktop.scheduleAfter(10, app, label, [&] { secondRanAt = desktop.now(); });
+    });
+    const std::int64_t start = clock.nowMs();
+    clock.advance(25);
+    QCOMPARE(secondRanAt, start + 20);
     // Events of a window that is gone are dropped.
     desktop.scheduleAfter(10, app, label, [&] { QFAIL("ran for a destroyed window"); });
     desktop.destroyWindow(dialog);
