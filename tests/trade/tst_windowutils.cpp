@@ -289,7 +289,8 @@ private slots:
         const WindowId w = f.window(f.client(), u"TdxW_MainFrame_Class", u"通达信");
         f.desktop().recordMessages(w);
         QVERIFY(WindowUtils::postCommand(w, 0x1234, 0x56));
-        f.desktop().runPending();
+        QVERIFY(f.desktop().messagesReceived(w).empty()); // queued, not sent
+        f.clock.advance(1);
         const auto messages = f.desktop().messagesReceived(w);
         QCOMPARE(messages.size(), std::size_t(1));
         QCOMPARE(messages[0].message, platform::msg::Command);
