@@ -39,34 +39,28 @@ const char* const kWeekdays[] = {"周一", "周二", "周三", "周四", "周五
 Widget::Widget(QWidget* parent) : QWidget(parent)
 {
     initResources();
-    // 1. Stock table: the stock lookup adds it here. Process utility and auto-clicker: added with
-    //    the trade automation and the menus. The alarm and auto-switch flags start set.
+    // Stock table: the stock lookup adds it here. Process utility and auto-clicker: added with
+    // the trade automation and the menus. The alarm and auto-switch flags start set.
     m_alarmEnabled = true;
     m_autoSwitch = true;
 
-    // 2.-3.
     buildInterface();
     setWindowFlags(Qt::FramelessWindowHint | Qt::SubWindow);
     setAttribute(Qt::WA_QuitOnClose);
     setAttribute(Qt::WA_TranslucentBackground);
 
-    // 4. Process utility: gets the offset base address "0x1E96650" of the THS stock code.
-    // 5. Customer-service dialog: created hidden here once it exists.
+    // Process utility: gets the offset base address "0x1E96650" of the THS stock code here.
+    // Customer-service dialog: created hidden here.
 
-    // 6.
     m_stockDatabasePath =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/stocks.db");
 
-    // 7.-8.
+    // The keyboard comes first: without one the program ends before showing a clock.
     startKeyboardLink();
-
-    // 9.
     applySettings();
-
-    // 10.-11.
     connectKeyboardLink();
 
-    // 12.
+    // The first check of the trading client in front comes 3 s after the start.
     m_switchVerifyTimer = new QTimer(this);
     m_switchVerifyTimer->setSingleShot(true);
     connect(m_switchVerifyTimer, &QTimer::timeout, this, &Widget::onAppSwitchVerifyTimeout);
@@ -74,10 +68,8 @@ Widget::Widget(QWidget* parent) : QWidget(parent)
     connect(m_periodicCheckTimer, &QTimer::timeout, this, &Widget::onPeriodicCheckTimeout);
     m_switchVerifyTimer->start(kFirstSwitchVerifyMs);
 
-    // 13. Speech manager (enabled from the speech flag) and sound reminder: created here by the
-    //     alarms and speech piece.
+    // Speech manager (enabled from the speech flag) and sound reminder: created here.
 
-    // 14.
     m_clockTimer = new QTimer(this);
     connect(m_clockTimer, &QTimer::timeout, this, &Widget::slot_timeout);
     m_clockTimer->start(kClockPeriodMs);
@@ -87,12 +79,10 @@ Widget::Widget(QWidget* parent) : QWidget(parent)
     // Show the time at once rather than an empty label for the first second.
     slot_timeout();
 
-    // 15.
     registerHotkeys();
 
-    // 16. Stock table: loaded from m_stockDatabasePath when that file exists (stock lookup).
+    // Stock table: loaded here from m_stockDatabasePath when that file exists.
 
-    // 17.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Widget::onApplicationAboutToQuit);
 }
 
