@@ -558,6 +558,22 @@ private slots:
         QVERIFY(w->isVisible());
         dialog.close();
     }
+
+    // Last: leaving through the menu asks the application to quit.
+    void quitStopsTimersSavesAndCloses()
+    {
+        config()->setFixedPosition(false);
+        ProbeWidget* w = create();
+        w->move(222, 111);
+        config()->setFixedPosition(true); // the window's own copy is what gets saved
+        w->slot_action_quit_clicked();
+        QVERIFY(!w->isVisible());
+        for (QTimer* t : w->findChildren<QTimer*>())
+            QVERIFY(!t->isActive());
+        QSettings saved(config()->iniFilePath(), QSettings::IniFormat);
+        QCOMPARE(saved.value("Window/Position").toString(), QStringLiteral("222,111"));
+        QCOMPARE(saved.value("Window/FixedPosition").toString(), QStringLiteral("false"));
+    }
 };
 
 ZK_TEST_MAIN(TestWidget)
