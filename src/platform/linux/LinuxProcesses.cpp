@@ -240,23 +240,41 @@ bool LinuxProcesses::enumProcessModules(ProcessHandle handle, ModuleFilter, std:
         failFromErrno(errno == 0 ? EACCES : errno);
         return false;
     }
-    // "start-end perms offset dev inode   path"; mappings come in address order.
-    std::vector<std::string> seen;
+    // "start-end perms offset dev inode   path"; mappings come in address order. A module is a file
+    // with code mapped (an executable, a shared library), not a mapped data file; its base is its
+    // first mapping, which holds the headers and comes before the code.
+    struct Mapped
+    {
+        std::string path;
+        std::uint64_t base = 0;
+        bool code = false;
+    };
+    std::vector<Mapped> files;
     std::string line;
     while (std::getline(maps, line)) {
         unsigned long long start = 0;
+        char permissions[5] = {};
         int pathAt = 0;
-        if (std::sscanf(line.c_str(), "%llx-%*llx %*s %*s %*s %*s %n", &start, &pathAt) < 1 || pathAt <= 0)
+        if (std::sscanf(line.c_str(), "%llx-%*llx %4s %*s %*s %*s %n", &start, permissions, &pathAt) < 2 ||
+            pathAt <= 0)
             continue;
-        std::string path = line.substr(static_cast<std::size_t>(pathAt));
-        if (path.empty() || path[0] != '/' || std::find(seen.begin(), seen.end(), path) != seen.end())
+        const std::string path = line.substr(static_cast<std::size_t>(pathAt));
+        if (path.empty() || path[0] != '/')
+            continue; // anonymous memory, the heap, the stack, [vdso]
+        auto it = std::find_if(files.begin(), files.end(), [&](const Mapped& m) { return m.path == path; });
+        if (it == files.end())
+            it = files.insert(files.end(), Mapped{path, start, false});
+        it->code = it->code || permissions[2] == 'x';
+    }
+    for (const Mapped& file : files) {
+        if (!file.code)
             continue;
-        seen.push_back(path);
+        std::string path = file.path;
         const std::string deleted = " (deleted)";
         if (path.size() > deleted.size() &&
             path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
             path.resize(path.size() - deleted.size());
-        out.push_back(ModuleEntry{baseName(path), start});
+        out.push_back(ModuleEntry{baseName(path), file.base});
     }
     return true;
 }

@@ -10,8 +10,10 @@
 //   queryFullProcessImageName
 //                       the exe link: a native path with slashes
 //   isWow64Process      always false: no 32-bit-on-64-bit layer is reported
-//   enumProcessModules  the files mapped into the process (/proc/<pid>/maps), in address order,
-//                       each once, base = its lowest mapped address; the filter is not used
+//   enumProcessModules  the files with code mapped into the process (/proc/<pid>/maps): the
+//                       executable and its shared libraries, each once, in address order, base =
+//                       its lowest mapped address, name = the file's (links resolved, as the
+//                       kernel maps the file behind them); the filter is not used
 //   readProcessMemory   process_vm_readv; needs the handle's VmRead right, and another process
 //                       needs the usual ptrace permission. A partial read fails (lastError 299)
 //                       with bytesRead set to what was copied
