@@ -98,7 +98,15 @@ bool readStat(ProcessId pid, Stat& stat)
     return false;
 }
 
-// The exe link without the " (deleted)" the kernel appends when the file was removed.
+// The kernel appends " (deleted)" to the paths of files removed since they were mapped.
+void dropDeletedMark(std::string& path)
+{
+    const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() &&
+        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+        path.resize(path.size() - deleted.size());
+}
+
 bool readExeLink(ProcessId pid, std::string& path)
 {
     char buffer[4096];
@@ -106,10 +114,7 @@ bool readExeLink(ProcessId pid, std::string& path)
     if (length <= 0)
         return false;
     path.assign(buffer, static_cast<std::size_t>(length));
-    const std::string deleted = " (deleted)";
-    if (path.size() > deleted.size() &&
-        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
-        path.resize(path.size() - deleted.size());
+    dropDeletedMark(path);
     return true;
 }
 
@@ -270,10 +275,7 @@ bool LinuxProcesses::enumProcessModules(ProcessHandle handle, ModuleFilter, std:
         if (!file.code)
             continue;
         std::string path = file.path;
-        const std::string deleted = " (deleted)";
-        if (path.size() > deleted.size() &&
-            path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
-            path.resize(path.size() - deleted.size());
+        dropDeletedMark(path);
         out.push_back(ModuleEntry{baseName(path), file.base});
     }
     return true;
