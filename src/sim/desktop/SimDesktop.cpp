@@ -193,7 +193,7 @@ void SimDesktop::enter()
         return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_events.empty())
+        if (m_events.empty() || m_events.begin()->first.first > m_clock.nowMs())
             return;
     }
     runPendingLocked(true);
@@ -1300,7 +1300,24 @@ ProcessId SimDesktop::programProcess()
 
 void SimDesktop::scheduleAt(std::int64_t atMs, ProcessId pid, WindowId window, std::function<void()> fn)
 {
+    std::function<void()> listener;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        addEvent(atMs, pid, window, std::move(fn));
+        listener = m_scheduleListener;
+    }
+    if (listener)
+        listener();
+}
+
+void SimDesktop::setScheduleListener(std::function<void()> listener)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_scheduleListener = std::move(listener);
+}
+
+void SimDesktop::addEvent(std::int64_t atMs, ProcessId pid, WindowId window, std::function<void()> fn)
+{
     auto event = std::make_shared<Event>();
     event->due = atMs;
     event->pid = pid;

@@ -208,6 +208,9 @@ public:
     void runPending();
     // The earliest due time of a waiting event, or -1.
     std::int64_t nextEventTime();
+    // Called (outside the desktop's lock) whenever an event is scheduled: lets a real-time event
+    // pump wake up early.
+    void setScheduleListener(std::function<void()> listener);
     // How long a posted message or an input event waits in its thread's queue (default 1 ms):
     // it is never handled before PostMessage / SendInput has returned.
     void setQueueLatency(int ms);
@@ -270,6 +273,7 @@ private:
     void queueInput(InputRecord record);
     void deliverKey(WindowId target, std::uint16_t vk, bool keyUp);
     void runPendingLocked(bool wait);
+    void addEvent(std::int64_t atMs, ProcessId pid, WindowId window, std::function<void()> fn); // under m_mutex
 
     platform::Clock& m_clock;
     mutable std::mutex m_mutex;
@@ -294,6 +298,7 @@ private:
     int m_queueLatencyMs = 1;
     std::shared_ptr<HookRegistry> m_hooks;
     std::function<void(const std::u16string&)> m_clipboardSink;
+    std::function<void()> m_scheduleListener;
     std::u16string m_clipboard;
 };
 

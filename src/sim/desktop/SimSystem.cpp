@@ -23,6 +23,22 @@ SimSystem::SimSystem(platform::Clock& clock) : m_clock(clock), m_desktop(clock),
     m_processes.setCurrentProcess(m_programPid);
 }
 
+SimSystem::~SimSystem()
+{
+    stopEventThread();
+}
+
+void SimSystem::startEventThread()
+{
+    if (!m_eventPump)
+        m_eventPump = std::make_unique<EventPump>(m_desktop);
+}
+
+void SimSystem::stopEventThread()
+{
+    m_eventPump.reset();
+}
+
 platform::Services SimSystem::services(const platform::Services& base)
 {
     platform::Services s = base;

@@ -11,6 +11,7 @@
 //   auto dialog = tdx.openFlashBuy({});    // 闪电买入 in front
 //   ... system.orderBook().submitted() ...
 
+#include "EventPump.h"
 #include "OrderBook.h"
 #include "SimAutostart.h"
 #include "SimDesktop.h"
@@ -20,12 +21,15 @@
 
 #include "platform/api/Platform.h"
 
+#include <memory>
+
 namespace sim {
 
 class SimSystem
 {
 public:
     explicit SimSystem(platform::Clock& clock);
+    ~SimSystem();
     SimSystem(const SimSystem&) = delete;
     SimSystem& operator=(const SimSystem&) = delete;
 
@@ -47,6 +51,10 @@ public:
     // Lets a manual clock run the desktop's due events whenever it is advanced (replaces the
     // clock's observer).
     void driveEventsFrom(platform::ManualClock& clock);
+    // On a real-time clock (demo, scenarios): a thread runs the desktop's events when they fall
+    // due, until stopEventThread() or the end of the system.
+    void startEventThread();
+    void stopEventThread();
 
 private:
     platform::Clock& m_clock;
@@ -57,6 +65,7 @@ private:
     SimAutostart m_autostart;
     OrderBook m_orderBook;
     platform::ProcessId m_programPid = 0;
+    std::unique_ptr<EventPump> m_eventPump; // last: stops before the rest goes
 };
 
 } // namespace sim

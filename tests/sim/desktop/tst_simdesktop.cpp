@@ -101,6 +101,7 @@ private slots:
     void topmostBands();
     void hungWindowDoesNotAnswer();
     void scheduledChangesHappenAtTheirTime();
+    void eventThreadRunsDueEventsInRealTime();
     void windowsVanishMidRead();
     void minimizingHandsTheForegroundOn();
     void mouseInputIsRecordedAndKeepsTheCursor();
@@ -534,6 +535,30 @@ void TestSimDesktop::scheduledChangesHappenAtTheirTime()
     desktop.scheduleAfter(10, app, label, [&] { QFAIL("ran for a destroyed window"); });
     desktop.destroyWindow(dialog);
     clock.advance(10);
+}
+
+void TestSimDesktop::eventThreadRunsDueEventsInRealTime()
+{
+    sim::SimSystem system(systemClock());
+    auto& desktop = system.desktop();
+    const ProcessId app = system.processes().startProcess(u"app.exe");
+    const WindowId main = makeTopLevel(desktop, u"main", app);
+    const WindowId dialog = makeDialog(desktop, app, u"闪电买入", nullptr, main);
+    desktop.setForegroundWindow(main);
+    std::promise<std::pair<WindowId, std::int64_t>> came;
+    auto hook = desktop.hookForeground(
+        [&](WindowId w) { came.set_value({w, systemClock().nowMs()}); }, nullptr);
+    system.startEventThread();
+    const std::int64_t due = systemClock().nowMs() + 30;
+    desktop.scheduleAt(due, app, dialog, [&] { desktop.setForegroundWindow(dialog); });
+
+    // Nobody touches the desktop: the event thread brings the dialog up when it is due.
+    auto future = came.get_future();
+    QVERIFY(future.wait_for(std::chrono::seconds(10)) == std::future_status::ready);
+    const auto result = future.get();
+    QCOMPARE(result.first, dialog);
+    QVERIFY(result.second >= due);
+    system.stopEventThread();
 }
 
 void TestSimDesktop::windowsVanishMidRead()
