@@ -211,6 +211,13 @@ std::intptr_t FakeTdx::mainProc(WindowId window, std::uint32_t message, std::uin
         desktop().putClipboardText(text);
         return 0;
     }
+    if (message == msg::KeyDown) {
+        auto key = m_options.hotkeys.find(static_cast<int>(wParam));
+        if (key != m_options.hotkeys.end()) {
+            openOrderDialog(key->second, m_options.hotkeyOrder);
+            return 0;
+        }
+    }
     return desktop().defWindowProc(window, message, wParam, lParam);
 }
 

@@ -29,6 +29,20 @@ class SimSystem;
 
 enum class TdxDialogKind { FlashBuy, MarginBuy, FlashSell };
 
+struct TdxOrderOptions
+{
+    std::u16string code;  // empty: the client's current stock (and its name and price)
+    std::u16string name;
+    std::u16string price;
+    std::u16string quantity = u"0"; // the quantity edit when the dialog opens
+    long long maxQuantity = 10000;  // < 0: the maximum never appears
+    std::u16string maxText;         // set: shown instead of the number (e.g. "abc", "-5")
+    int maxDelayMs = 0;
+    long long fixedQuantity = -1;   // >= 0: the client fills this quantity in when the maximum appears
+    int visibleAfterMs = 0;         // the dialog is in front at once but visible only after this
+    std::u16string title;           // empty: 闪电买入 / 闪电融资买入 / 闪电卖出
+};
+
 struct FakeTdxOptions
 {
     std::u16string installDir = u"C:\\new_tdx"; // without a trailing separator
@@ -44,21 +58,11 @@ struct FakeTdxOptions
     bool checkOrders = true;    // refuse no quantity, odd lots of a buy, more than the maximum, a bad price
     bool tradeConfirmation = false; // confirm shows 买入交易确认 / 卖出交易确认 first
     bool activate = true;           // the main window comes to the front at start
+    // Keys (virtual-key codes) the main window answers by opening an order dialog, and how.
+    std::map<int, TdxDialogKind> hotkeys{{0x78 /* F9 */, TdxDialogKind::FlashBuy}};
+    TdxOrderOptions hotkeyOrder;
 };
 
-struct TdxOrderOptions
-{
-    std::u16string code;  // empty: the client's current stock (and its name and price)
-    std::u16string name;
-    std::u16string price;
-    std::u16string quantity = u"0"; // the quantity edit when the dialog opens
-    long long maxQuantity = 10000;  // < 0: the maximum never appears
-    std::u16string maxText;         // set: shown instead of the number (e.g. "abc", "-5")
-    int maxDelayMs = 0;
-    long long fixedQuantity = -1;   // >= 0: the client fills this quantity in when the maximum appears
-    int visibleAfterMs = 0;         // the dialog is in front at once but visible only after this
-    std::u16string title;           // empty: 闪电买入 / 闪电融资买入 / 闪电卖出
-};
 
 class FakeTdx
 {

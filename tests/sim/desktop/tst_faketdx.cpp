@@ -760,8 +760,12 @@ void TestFakeTdx::mainWindowPagesAndCopy()
     world.clock.advance(1);
     QCOMPARE(qs(copied), QStringLiteral("000001 平安银行"));
     QCOMPARE(qs(desktop.clipboardText()), QStringLiteral("000001 平安银行"));
-    // The flash dialog opens on the current stock.
-    const WindowId dialog = world.tdx.openFlashBuy({});
+    // F9 in the main window opens the flash dialog on the current stock.
+    world.tdx.showPage(u"[版面-自选股]");
+    press(desktop, world.clock, 0x78);
+    const WindowId dialog = desktop.foregroundWindow();
+    QCOMPARE(world.tdx.orderDialogs(), std::vector<WindowId>{dialog});
+    QCOMPARE(windowText(desktop, dialog), QStringLiteral("闪电买入"));
     QCOMPARE(windowText(desktop, nthChild(desktop, dialog, u"Static", 2)), QStringLiteral("000001"));
     QCOMPARE(controlText(desktop, nthChild(desktop, dialog, u"Edit", 0)), QStringLiteral("11.20"));
 }
