@@ -140,7 +140,8 @@ ProcessId FakeTdx::dialogPid() const
 {
     if (!m_options.is64Bit)
         return m_pid;
-    return m_tcPid && m_system.processes().isRunning(m_tcPid) ? m_tcPid : 0;
+    const ProcessId tc = m_tcPid;
+    return tc && m_system.processes().isRunning(tc) ? tc : 0;
 }
 
 std::u16string FakeTdx::imagePath() const
@@ -443,7 +444,7 @@ void FakeTdx::split(WindowId dialog, int ratio)
         fill();
 }
 
-std::u16string FakeTdx::refusal(const OrderDialog& d, const std::u16string& quantityText,
+std::u16string FakeTdx::refusal(const OrderDialog& d, long long maxValue, const std::u16string& quantityText,
                                 const std::u16string& price) const
 {
     if (!isPositivePrice(price))
@@ -457,7 +458,7 @@ std::u16string FakeTdx::refusal(const OrderDialog& d, const std::u16string& quan
     const int lot = lotFor(d.options.code);
     if (buy && quantity % lot != 0)
         return u"买入数量必须是" + number(lot) + u"的整数倍";
-    if (d.maxValue >= 0 && quantity > d.maxValue)
+    if (maxValue >= 0 && quantity > maxValue)
         return buy ? u"可用资金不足" : u"可用股份不足";
     return {};
 }
@@ -465,12 +466,14 @@ std::u16string FakeTdx::refusal(const OrderDialog& d, const std::u16string& quan
 void FakeTdx::confirm(WindowId dialog)
 {
     std::shared_ptr<OrderDialog> d;
+    long long maxValue = -1;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto it = m_dialogs.find(dialog);
         if (it == m_dialogs.end())
             return;
         d = it->second;
+        maxValue = d->maxValue;
     }
     Order order;
     order.client = Order::Client::Tdx;
@@ -488,7 +491,7 @@ void FakeTdx::confirm(WindowId dialog)
     order.pid = desktop().windowProcessId(dialog);
     order.timeMs = m_system.desktop().now();
 
-    const std::u16string refused = m_options.checkOrders ? refusal(*d, quantityText, order.price) : std::u16string();
+    const std::u16string refused = m_options.checkOrders ? refusal(*d, maxValue, quantityText, order.price) : std::u16string();
     if (!refused.empty()) {
         order.status = Order::Status::Rejected;
         order.message = refused;
@@ -650,11 +653,19 @@ WindowId FakeTdx::lastNotice() const
 
 std::vector<WindowId> FakeTdx::orderDialogs() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<WindowId> out;
-    for (auto& d : m_dialogs)
-        out.push_back(d.first);
-    return out;
+    std::vector<WindowId> known;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto& d : m_dialogs)
+            known.push_back(d.first);
+    }
+    // A client that was ended lost its dialogs without being told.
+    std::vector<WindowId> open;
+    for (WindowId d : known) {
+        if (m_system.desktop().isWindow(d))
+            open.push_back(d);
+    }
+    return open;
 }
 
 bool FakeTdx::keyboardSplit(WindowId dialog, int ratio, int delayMs)

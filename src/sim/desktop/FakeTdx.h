@@ -17,6 +17,7 @@
 
 #include "platform/api/Types.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -128,14 +129,15 @@ private:
     void split(WindowId dialog, int ratio);
     void confirm(WindowId dialog);
     void submit(const Order& order, WindowId dialog);
-    std::u16string refusal(const OrderDialog& d, const std::u16string& quantityText, const std::u16string& price) const;
+    std::u16string refusal(const OrderDialog& d, long long maxValue, const std::u16string& quantityText,
+                           const std::u16string& price) const;
     std::u16string mainTitle() const;
     int lotFor(const std::u16string& code) const;
 
     SimSystem& m_system;
     FakeTdxOptions m_options;
     platform::ProcessId m_pid = 0;
-    platform::ProcessId m_tcPid = 0;
+    std::atomic<platform::ProcessId> m_tcPid{0};
     WindowId m_main = 0;
     mutable std::mutex m_mutex;
     std::map<WindowId, std::shared_ptr<OrderDialog>> m_dialogs;

@@ -187,8 +187,13 @@ void FakeThs::openHoldingWindow()
 
 WindowId FakeThs::holdingWindow() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_holding && m_system.desktop().isWindow(m_holding) ? m_holding : 0;
+    // Read under the lock, ask the desktop outside it: the desktop may run this client's events.
+    WindowId holding = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        holding = m_holding;
+    }
+    return holding && m_system.desktop().isWindow(holding) ? holding : 0;
 }
 
 WindowId FakeThs::openOrderDialog(const ThsOrderOptions& options)
@@ -290,11 +295,8 @@ WindowId FakeThs::openOrderDialog(const ThsOrderOptions& options)
 
 WindowId FakeThs::startOrderClient()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_xiadanPid && m_system.processes().isRunning(m_xiadanPid) && m_system.desktop().isWindow(m_xiadanWindow))
-            return m_xiadanWindow;
-    }
+    if (const WindowId running = orderClientWindow())
+        return running;
     ProcessSpec spec;
     spec.exeFile = u"xiadan.exe";
     spec.imagePath = m_options.installDir + u"\\xiadan.exe";
@@ -315,14 +317,22 @@ WindowId FakeThs::startOrderClient()
 
 ProcessId FakeThs::orderClientPid() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_xiadanPid && m_system.processes().isRunning(m_xiadanPid) ? m_xiadanPid : 0;
+    ProcessId pid = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        pid = m_xiadanPid;
+    }
+    return pid && m_system.processes().isRunning(pid) ? pid : 0;
 }
 
 WindowId FakeThs::orderClientWindow() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_xiadanWindow && m_system.desktop().isWindow(m_xiadanWindow) ? m_xiadanWindow : 0;
+    WindowId window = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        window = m_xiadanWindow;
+    }
+    return window && orderClientPid() && m_system.desktop().isWindow(window) ? window : 0;
 }
 
 std::string FakeThs::install(const std::string& directory, const std::string& xiadanIni)

@@ -1375,6 +1375,9 @@ void SimDesktop::runPendingLocked(bool wait)
         }
         if (!event)
             break;
+        // An event runs on its thread, one at a time with that thread's window procedures.
+        auto threadGuard = threadLock(event->thread);
+        std::lock_guard<std::recursive_mutex> serialised(*threadGuard);
         ActGuard act(event->pid);
         const std::int64_t outerTime = t_eventTime;
         t_eventTime = event->due;
