@@ -15,11 +15,6 @@ constexpr int FieldIdBase = 0x0400;
 constexpr int SplitIdBase = 0x0500;
 constexpr int InertIdBase = 0x0600;
 
-std::u16string number(long long value)
-{
-    return fromUtf8(std::to_string(value));
-}
-
 std::u16string grouped(long long value)
 {
     std::string digits = std::to_string(value < 0 ? -value : value);
@@ -118,7 +113,9 @@ FakeTdx::FakeTdx(SimSystem& system, FakeTdxOptions options) : m_system(system), 
     main.className = u"TdxW_MainFrame_Class";
     main.text = mainTitle();
     main.pid = m_pid;
-    main.proc = [this](WindowId w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) { return mainProc(w, m, wp, lp); };
+    main.proc = [this](WindowId w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) {
+        return mainProc(w, m, wp, lp);
+    };
     m_main = desktop().createWindow(main);
     if (m_options.activate)
         desktop().setForegroundWindow(m_main);
@@ -153,8 +150,9 @@ std::u16string FakeTdx::dialogImagePath() const
 {
     if (!m_options.is64Bit)
         return imagePath();
-    const std::u16string dir =
-        m_options.tcSubdirectory.empty() ? m_options.installDir : m_options.installDir + u"\\" + m_options.tcSubdirectory;
+    const std::u16string dir = m_options.tcSubdirectory.empty()
+                                   ? m_options.installDir
+                                   : m_options.installDir + u"\\" + m_options.tcSubdirectory;
     return dir + u"\\TC.exe";
 }
 
@@ -169,7 +167,8 @@ int FakeTdx::lotFor(const std::u16string& code) const
     return bond ? 10 : 100;
 }
 
-void FakeTdx::setCurrentStock(const std::u16string& code, const std::u16string& name, const std::u16string& price)
+void FakeTdx::setCurrentStock(const std::u16string& code, const std::u16string& name,
+                              const std::u16string& price)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_code = code;
@@ -201,7 +200,8 @@ void FakeTdx::activate()
     desktop().setForegroundWindow(m_main);
 }
 
-std::intptr_t FakeTdx::mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+std::intptr_t FakeTdx::mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam)
 {
     if (message == CopyStockMessage) {
         std::u16string text;
@@ -260,7 +260,9 @@ WindowId FakeTdx::openOrderDialog(TdxDialogKind kind, const TdxOrderOptions& opt
     }
     d->title = options.title;
     if (d->title.empty())
-        d->title = kind == TdxDialogKind::FlashBuy ? u"闪电买入" : kind == TdxDialogKind::MarginBuy ? u"闪电融资买入" : u"闪电卖出";
+        d->title = kind == TdxDialogKind::FlashBuy    ? u"闪电买入"
+                   : kind == TdxDialogKind::MarginBuy ? u"闪电融资买入"
+                                                      : u"闪电卖出";
 
     SimDesktop::ActingAs as(pid);
     WindowSpec spec;
@@ -402,7 +404,7 @@ void FakeTdx::showMaximum(WindowId dialog)
             d->maxValue = value;
         }
     } else if (o.maxQuantity >= 0) {
-        text = m_options.layout.groupThousands ? grouped(o.maxQuantity) : number(o.maxQuantity);
+        text = m_options.layout.groupThousands ? grouped(o.maxQuantity) : decimal(o.maxQuantity);
         std::lock_guard<std::mutex> lock(m_mutex);
         d->maxValue = o.maxQuantity;
     } else {
@@ -411,7 +413,7 @@ void FakeTdx::showMaximum(WindowId dialog)
     desktop().sendMessage(control(dialog, TdxField::MaxQuantity), msg::SetText, 0,
                           reinterpret_cast<std::intptr_t>(text.c_str()));
     if (o.fixedQuantity >= 0) {
-        const std::u16string quantity = number(o.fixedQuantity);
+        const std::u16string quantity = decimal(o.fixedQuantity);
         desktop().sendMessage(control(dialog, TdxField::Quantity), msg::SetText, 0,
                               reinterpret_cast<std::intptr_t>(quantity.c_str()));
     }
@@ -434,7 +436,7 @@ void FakeTdx::split(WindowId dialog, int ratio)
     const int lot = m_options.splitLot > 0 ? m_options.splitLot : lotFor(code);
     const long long quantity = (max / ratio) / lot * lot;
     auto fill = [this, dialog, quantity] {
-        const std::u16string text = number(quantity);
+        const std::u16string text = decimal(quantity);
         desktop().sendMessage(control(dialog, TdxField::Quantity), msg::SetText, 0,
                               reinterpret_cast<std::intptr_t>(text.c_str()));
     };
@@ -457,7 +459,7 @@ std::u16string FakeTdx::refusal(const OrderDialog& d, long long maxValue, const 
     const bool buy = d.kind != TdxDialogKind::FlashSell;
     const int lot = lotFor(d.options.code);
     if (buy && quantity % lot != 0)
-        return u"买入数量必须是" + number(lot) + u"的整数倍";
+        return u"买入数量必须是" + decimal(lot) + u"的整数倍";
     if (maxValue >= 0 && quantity > maxValue)
         return buy ? u"可用资金不足" : u"可用股份不足";
     return {};
@@ -491,7 +493,8 @@ void FakeTdx::confirm(WindowId dialog)
     order.pid = desktop().windowProcessId(dialog);
     order.timeMs = m_system.desktop().now();
 
-    const std::u16string refused = m_options.checkOrders ? refusal(*d, maxValue, quantityText, order.price) : std::u16string();
+    const std::u16string refused =
+        m_options.checkOrders ? refusal(*d, maxValue, quantityText, order.price) : std::u16string();
     if (!refused.empty()) {
         order.status = Order::Status::Rejected;
         order.message = refused;
@@ -510,7 +513,7 @@ void FakeTdx::confirm(WindowId dialog)
         box.owner = dialog;
         box.title = order.kind == Order::Kind::Sell ? u"卖出交易确认" : u"买入交易确认";
         box.texts = {u"证券代码：" + order.code + u" 证券名称：" + order.name,
-                     u"委托价格：" + order.price + u" 委托数量：" + number(order.quantity)};
+                     u"委托价格：" + order.price + u" 委托数量：" + decimal(order.quantity)};
         box.buttons = {{IdOk, u"确认"}, {IdCancel, u"取消"}};
         box.onClose = [this, order, dialog](int id) {
             if (id == IdOk)
@@ -531,14 +534,14 @@ void FakeTdx::submit(const Order& placed, WindowId dialog)
         contract = m_nextContract++;
     }
     order.status = Order::Status::Submitted;
-    order.message = number(contract);
+    order.message = decimal(contract);
     m_system.orderBook().add(order);
     // The notice comes up over the dialog, then the dialog goes: the notice keeps the front.
     MessageDialogSpec box;
     box.pid = order.pid;
     box.owner = m_main;
     box.title = u"提示";
-    box.texts = {u"委托已提交，合同编号：" + number(contract)};
+    box.texts = {u"委托已提交，合同编号：" + decimal(contract)};
     const WindowId notice = openMessageDialog(desktop(), box);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -578,7 +581,7 @@ WindowId FakeTdx::openCancelAll(int count)
     box.pid = dialogPid() ? dialogPid() : m_pid;
     box.owner = m_main;
     box.title = u"撤单确认";
-    box.texts = {u"一键撤单：共" + number(count) + u"笔委托，确定全部撤消吗？"};
+    box.texts = {u"一键撤单：共" + decimal(count) + u"笔委托，确定全部撤消吗？"};
     box.buttons = {{IdOk, u"确定"}, {IdCancel, u"取消"}};
     const ProcessId pid = box.pid;
     box.onClose = [this, count, pid](int id) {

@@ -28,20 +28,25 @@ namespace sim {
 
 class SimSystem;
 
-enum class TdxDialogKind { FlashBuy, MarginBuy, FlashSell };
+enum class TdxDialogKind
+{
+    FlashBuy,
+    MarginBuy,
+    FlashSell
+};
 
 struct TdxOrderOptions
 {
-    std::u16string code;  // empty: the client's current stock (and its name and price)
+    std::u16string code; // empty: the client's current stock (and its name and price)
     std::u16string name;
     std::u16string price;
     std::u16string quantity = u"0"; // the quantity edit when the dialog opens
     long long maxQuantity = 10000;  // < 0: the maximum never appears
     std::u16string maxText;         // set: shown instead of the number (e.g. "abc", "-5")
     int maxDelayMs = 0;
-    long long fixedQuantity = -1;   // >= 0: the client fills this quantity in when the maximum appears
-    int visibleAfterMs = 0;         // the dialog is in front at once but visible only after this
-    std::u16string title;           // empty: 闪电买入 / 闪电融资买入 / 闪电卖出
+    long long fixedQuantity = -1; // >= 0: the client fills this quantity in when the maximum appears
+    int visibleAfterMs = 0;       // the dialog is in front at once but visible only after this
+    std::u16string title;         // empty: 闪电买入 / 闪电融资买入 / 闪电卖出
 };
 
 struct FakeTdxOptions
@@ -52,18 +57,17 @@ struct FakeTdxOptions
     std::u16string tcSubdirectory = u"tc";      // TC.exe lives in installDir\<this>
     TdxLayout layout = TdxLayout::jinRongZhongDuan();
     std::u16string mainTitle = u"通达信金融终端V7.65";
-    std::u16string page = u"[版面-自选股]";     // shown after " - " in the main window's title
-    int splitDelayMs = 0;                        // a split button's quantity appears after this
+    std::u16string page = u"[版面-自选股]"; // shown after " - " in the main window's title
+    int splitDelayMs = 0;                   // a split button's quantity appears after this
     bool splitButtonsWork = true;
-    int splitLot = 0;                            // 0: 100 shares, 10 for convertible bonds
-    bool checkOrders = true;    // refuse no quantity, odd lots of a buy, more than the maximum, a bad price
+    int splitLot = 0;        // 0: 100 shares, 10 for convertible bonds
+    bool checkOrders = true; // refuse no quantity, odd lots of a buy, more than the maximum, a bad price
     bool tradeConfirmation = false; // confirm shows 买入交易确认 / 卖出交易确认 first
     bool activate = true;           // the main window comes to the front at start
     // Keys (virtual-key codes) the main window answers by opening an order dialog, and how.
     std::map<int, TdxDialogKind> hotkeys{{0x78 /* F9 */, TdxDialogKind::FlashBuy}};
     TdxOrderOptions hotkeyOrder;
 };
-
 
 class FakeTdx
 {
@@ -123,8 +127,10 @@ private:
     struct OrderDialog;
 
     SimDesktop& desktop();
-    std::intptr_t orderDialogProc(WindowId dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
-    std::intptr_t mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t orderDialogProc(WindowId dialog, std::uint32_t message, std::uintptr_t wParam,
+                                  std::intptr_t lParam);
+    std::intptr_t mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam);
     void showMaximum(WindowId dialog);
     void split(WindowId dialog, int ratio);
     void confirm(WindowId dialog);

@@ -4,9 +4,9 @@
 #include "SimText.h"
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
-#include <fstream>
 
 namespace sim {
 
@@ -15,11 +15,6 @@ using namespace platform;
 namespace {
 
 constexpr int F12 = 0x7B;
-
-std::u16string number(long long value)
-{
-    return fromUtf8(std::to_string(value));
-}
 
 bool positiveCount(const std::u16string& text)
 {
@@ -38,8 +33,9 @@ bool positiveCount(const std::u16string& text)
 std::string gb2312(const std::u16string& text)
 {
     static const std::pair<char16_t, const char*> table[] = {
-        {u'默', "\xC4\xAC"}, {u'认', "\xC8\xCF"}, {u'方', "\xB7\xBD"}, {u'案', "\xB0\xB8"}, {u'定', "\xB6\xA8"},
-        {u'买', "\xC2\xF2"}, {u'卖', "\xC2\xF4"}, {u'融', "\xC8\xDA"}, {u'市', "\xCA\xD0"}, {u'一', "\xD2\xBB"},
+        {u'默', "\xC4\xAC"}, {u'认', "\xC8\xCF"}, {u'方', "\xB7\xBD"}, {u'案', "\xB0\xB8"},
+        {u'定', "\xB6\xA8"}, {u'买', "\xC2\xF2"}, {u'卖', "\xC2\xF4"}, {u'融', "\xC8\xDA"},
+        {u'市', "\xCA\xD0"}, {u'一', "\xD2\xBB"},
     };
     std::string out;
     for (char16_t c : text) {
@@ -94,7 +90,9 @@ FakeThs::FakeThs(SimSystem& system, FakeThsOptions options) : m_system(system), 
                                         : u"Afx:00400000:b:00010003:00000006:00000000";
     main.text = m_options.mainTitle;
     main.pid = m_pid;
-    main.proc = [this](WindowId w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) { return mainProc(w, m, wp, lp); };
+    main.proc = [this](WindowId w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) {
+        return mainProc(w, m, wp, lp);
+    };
     m_main = desktop().createWindow(main);
     if (m_options.activate)
         desktop().setForegroundWindow(m_main);
@@ -124,9 +122,10 @@ void FakeThs::setCurrentStock(const std::u16string& code, const std::u16string& 
         m_code = code;
         m_name = name;
     }
-    const char market = code.empty() ? 'Z' : (code[0] == u'6' || code[0] == u'5' || code[0] == u'9') ? 'H'
-                                          : (code[0] == u'4' || code[0] == u'8')                      ? 'B'
-                                                                                                      : 'Z';
+    const char market = code.empty()                                              ? 'Z'
+                        : (code[0] == u'6' || code[0] == u'5' || code[0] == u'9') ? 'H'
+                        : (code[0] == u'4' || code[0] == u'8')                    ? 'B'
+                                                                                  : 'Z';
     std::string bytes(1, market);
     bytes += toUtf8(code).substr(0, 6);
     bytes.resize(8, '\0');
@@ -143,18 +142,21 @@ void FakeThs::activate()
     desktop().setForegroundWindow(m_main);
 }
 
-std::intptr_t FakeThs::mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+std::intptr_t FakeThs::mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam)
 {
     if (message == HoldingWindowMessage) {
         if (m_options.holdingWindowDelayMs > 0)
-            desktop().scheduleAfter(m_options.holdingWindowDelayMs, m_pid, m_main, [this] { openHoldingWindow(); });
+            desktop().scheduleAfter(m_options.holdingWindowDelayMs, m_pid, m_main,
+                                    [this] { openHoldingWindow(); });
         else
             openHoldingWindow();
         return 0;
     }
     if (message == msg::KeyDown && wParam == F12) {
         if (m_options.orderClientDelayMs > 0)
-            desktop().scheduleAfter(m_options.orderClientDelayMs, m_pid, m_main, [this] { startOrderClient(); });
+            desktop().scheduleAfter(m_options.orderClientDelayMs, m_pid, m_main,
+                                    [this] { startOrderClient(); });
         else
             startOrderClient();
         return 0;
@@ -258,11 +260,11 @@ WindowId FakeThs::openOrderDialog(const ThsOrderOptions& options)
             std::lock_guard<std::mutex> lock(m_mutex);
             contract = m_nextContract++;
         }
-        order.message = number(contract);
+        order.message = decimal(contract);
         m_system.orderBook().add(order);
         if (m_options.submittedNotice) {
             box.owner = m_main;
-            box.texts = {u"委托已提交，合同编号：" + number(contract)};
+            box.texts = {u"委托已提交，合同编号：" + decimal(contract)};
             openMessageDialog(desktop(), box);
         }
         desktop().destroyWindow(dialog);
@@ -359,11 +361,11 @@ std::string FakeThs::install(const std::string& directory, const std::string& xi
     if (m_options.yuanhang) {
         written = m_system.registry().writeString(
             RegistryRoot::LocalMachine,
-            u"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\同花顺远航版", u"InstallLocation",
-            native);
+            u"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\同花顺远航版",
+            u"InstallLocation", native);
     } else {
-        written = m_system.registry().writeString(RegistryRoot::CurrentUser, u"Software\\HexinSoft", u"FilePath",
-                                                  native + separator);
+        written = m_system.registry().writeString(RegistryRoot::CurrentUser, u"Software\\HexinSoft",
+                                                  u"FilePath", native + separator);
     }
     return written ? ini.u8string() : std::string();
 }

@@ -26,10 +26,10 @@ class SimSystem;
 
 struct FakeThsOptions
 {
-    bool yuanhang = false;                           // 同花顺远航版 instead of the classic client
+    bool yuanhang = false;                                 // 同花顺远航版 instead of the classic client
     std::u16string installDir = u"D:\\同花顺软件\\同花顺"; // of the image paths
-    std::u16string exeFile;                          // empty: "hexin.exe" (远航版: "hexinyh.exe")
-    std::u16string mainTitle;                        // empty: "同花顺(v9.30.71) - 自选股" / "同花顺远航版 - 自选股"
+    std::u16string exeFile;                                // empty: "hexin.exe" (远航版: "hexinyh.exe")
+    std::u16string mainTitle; // empty: "同花顺(v9.30.71) - 自选股" / "同花顺远航版 - 自选股"
     std::uint32_t codeOffset = 0x1E96650;
     std::uint64_t moduleBase = 0x00400000;
     bool wow64 = true;
@@ -46,7 +46,7 @@ struct ThsOrderOptions
     std::u16string name;
     std::u16string price = u"10.52";
     std::u16string quantity = u"100"; // THS fills it from the order preset
-    std::u16string title;              // empty: "买入下单" / "卖出下单"
+    std::u16string title;             // empty: "买入下单" / "卖出下单"
 };
 
 class FakeThs
@@ -93,7 +93,8 @@ public:
 
 private:
     SimDesktop& desktop();
-    std::intptr_t mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam);
     void openHoldingWindow();
 
     SimSystem& m_system;

@@ -18,9 +18,9 @@ struct MessageDialogSpec
     ProcessId pid = 0;
     WindowId owner = 0;
     std::u16string title;
-    std::vector<std::u16string> texts; // one "Static" each, in this order
+    std::vector<std::u16string> texts;                                    // one "Static" each, in this order
     std::vector<std::pair<int, std::u16string>> buttons{{IdOk, u"确定"}}; // the first is the default
-    std::function<void(int commandId)> onClose; // before the box is destroyed
+    std::function<void(int commandId)> onClose;                           // before the box is destroyed
     bool activate = true;
 };
 

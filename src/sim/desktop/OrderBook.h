@@ -16,9 +16,24 @@ namespace sim {
 
 struct Order
 {
-    enum class Client { Tdx, Ths };
-    enum class Kind { Buy, MarginBuy, Sell, Cancel, CancelAll };
-    enum class Status { Submitted, Rejected };
+    enum class Client
+    {
+        Tdx,
+        Ths
+    };
+    enum class Kind
+    {
+        Buy,
+        MarginBuy,
+        Sell,
+        Cancel,
+        CancelAll
+    };
+    enum class Status
+    {
+        Submitted,
+        Rejected
+    };
 
     Client client = Client::Tdx;
     Kind kind = Kind::Buy;

@@ -222,7 +222,8 @@ std::intptr_t SimDesktop::dispatch(WindowId window, std::uint32_t message, std::
             return 0;
         const std::uint32_t windowThread = w->thread;
         // A thread that does not answer keeps the sender waiting, as SendMessage does.
-        m_threadAnswered.wait(lock, [&] { return !m_hungThreads.count(windowThread) || !m_windows.count(window); });
+        m_threadAnswered.wait(lock,
+                              [&] { return !m_hungThreads.count(windowThread) || !m_windows.count(window); });
         if (!m_windows.count(window))
             return 0;
         proc = w->proc;
@@ -230,7 +231,8 @@ std::intptr_t SimDesktop::dispatch(WindowId window, std::uint32_t message, std::
         thread = w->thread;
         pid = w->pid;
         if (w->recording) {
-            w->log.push_back({message, wParam, lParam, t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs()});
+            w->log.push_back(
+                {message, wParam, lParam, t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs()});
             if (w->log.size() > 512)
                 w->log.pop_front();
         }
@@ -370,7 +372,8 @@ std::intptr_t SimDesktop::editProc(WindowId window, std::uint32_t message, std::
     }
     // A single-line edit tells its parent about every change of its text, WM_SETTEXT included.
     if (parent)
-        dispatch(parent, msg::Command, makeCommandWParam(id, notify::EnChange), static_cast<std::intptr_t>(window));
+        dispatch(parent, msg::Command, makeCommandWParam(id, notify::EnChange),
+                 static_cast<std::intptr_t>(window));
     return message == msg::SetText ? 1 : 0;
 }
 
@@ -390,7 +393,8 @@ std::intptr_t SimDesktop::buttonProc(WindowId window, std::uint32_t message, std
         id = w->ctrlId;
     }
     if (parent)
-        dispatch(parent, msg::Command, makeCommandWParam(id, notify::BnClicked), static_cast<std::intptr_t>(window));
+        dispatch(parent, msg::Command, makeCommandWParam(id, notify::BnClicked),
+                 static_cast<std::intptr_t>(window));
     return 0;
 }
 
@@ -743,7 +747,8 @@ bool SimDesktop::sendMessageTimeout(WindowId window, std::uint32_t message, std:
     return true;
 }
 
-bool SimDesktop::postMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+bool SimDesktop::postMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                             std::intptr_t lParam)
 {
     enter();
     // Messages that carry a pointer cannot be posted (ERROR_MESSAGE_SYNC_ONLY).
@@ -762,9 +767,8 @@ bool SimDesktop::postMessage(WindowId window, std::uint32_t message, std::uintpt
         std::lock_guard<std::mutex> lock(m_mutex);
         latency = m_queueLatencyMs;
     }
-    scheduleAt(now() + latency, pid, window, [this, window, message, wParam, lParam] {
-        dispatch(window, message, wParam, lParam);
-    });
+    scheduleAt(now() + latency, pid, window,
+               [this, window, message, wParam, lParam] { dispatch(window, message, wParam, lParam); });
     return true;
 }
 
@@ -927,7 +931,8 @@ void SimDesktop::queueInput(InputRecord record)
     if (target) {
         const std::uint16_t vk = record.vk;
         const bool up = record.keyUp;
-        scheduleAt(record.timeMs + latency, pid, target, [this, target, vk, up] { deliverKey(target, vk, up); });
+        scheduleAt(record.timeMs + latency, pid, target,
+                   [this, target, vk, up] { deliverKey(target, vk, up); });
     }
 }
 
@@ -1279,7 +1284,8 @@ std::u16string SimDesktop::text(WindowId window)
 {
     const auto length = dispatch(window, msg::GetTextLength, 0, 0);
     std::u16string buffer(static_cast<std::size_t>(length) + 1, u'\0');
-    const auto copied = dispatch(window, msg::GetText, buffer.size(), reinterpret_cast<std::intptr_t>(&buffer[0]));
+    const auto copied =
+        dispatch(window, msg::GetText, buffer.size(), reinterpret_cast<std::intptr_t>(&buffer[0]));
     buffer.resize(static_cast<std::size_t>(std::max<std::intptr_t>(copied, 0)));
     return buffer;
 }
@@ -1515,9 +1521,9 @@ std::string SimDesktop::describe(WindowId window)
         auto w = find(id);
         if (!w)
             return;
-        out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << "0x" << std::hex << id << std::dec << " \""
-            << toUtf8(w->cls) << "\" \"" << toUtf8(w->isEdit ? w->ownText : w->caption) << "\" id=" << w->ctrlId
-            << " pid=" << w->pid << ((w->style & style::Visible) ? "" : " hidden")
+        out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << "0x" << std::hex << id << std::dec
+            << " \"" << toUtf8(w->cls) << "\" \"" << toUtf8(w->isEdit ? w->ownText : w->caption)
+            << "\" id=" << w->ctrlId << " pid=" << w->pid << ((w->style & style::Visible) ? "" : " hidden")
             << ((w->style & style::Disabled) ? " disabled" : "") << '\n';
         for (WindowId child : w->children)
             walk(child, depth + 1);

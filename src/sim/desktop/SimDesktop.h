@@ -64,9 +64,9 @@ struct WindowSpec
 {
     std::u16string className;
     std::u16string text;
-    WindowId parent = 0;   // set: a child window of parent (WS_CHILD)
-    WindowId owner = 0;    // for top-level windows: the owner (GetParent of a popup)
-    ProcessId pid = 0;     // 0: the parent's process, else the acting process (see ActingAs)
+    WindowId parent = 0;      // set: a child window of parent (WS_CHILD)
+    WindowId owner = 0;       // for top-level windows: the owner (GetParent of a popup)
+    ProcessId pid = 0;        // 0: the parent's process, else the acting process (see ActingAs)
     std::uint32_t thread = 0; // 0: the process's UI thread (the owning process of a child window)
     int controlId = 0;
     std::uint32_t style = platform::style::Visible; // Visible, Disabled, Popup, BsDefPushButton...
@@ -79,8 +79,16 @@ struct WindowSpec
 
 struct InputRecord
 {
-    enum class Source { Program, Device };
-    enum class Kind { Key, Mouse };
+    enum class Source
+    {
+        Program,
+        Device
+    };
+    enum class Kind
+    {
+        Key,
+        Mouse
+    };
     Source source = Source::Program;
     Kind kind = Kind::Key;
     std::uint16_t vk = 0;
@@ -140,9 +148,11 @@ public:
     bool setWindowText(WindowId window, const char16_t* text) override;
     std::intptr_t sendMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam,
                               std::intptr_t lParam) override;
-    bool sendMessageTimeout(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
-                            std::uint32_t flags, std::uint32_t timeoutMs, std::uintptr_t* result) override;
-    bool postMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    bool sendMessageTimeout(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam, std::uint32_t flags, std::uint32_t timeoutMs,
+                            std::uintptr_t* result) override;
+    bool postMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                     std::intptr_t lParam) override;
     // Z-order only; the foreground never changes here (another program's window cannot take it).
     bool setWindowPos(WindowId window, WindowId insertAfter, int x, int y, int cx, int cy,
                       std::uint32_t flags) override;
@@ -167,9 +177,11 @@ public:
     bool destroyWindow(WindowId window);
     void destroyWindowsOfProcess(ProcessId pid);
     // The default procedures, for window procedures to fall back on.
-    std::intptr_t defWindowProc(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t defWindowProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam);
     // DefDlgProc: WM_CLOSE becomes WM_COMMAND IDCANCEL; DM_GETDEFID names the default button.
-    std::intptr_t defDialogProc(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t defDialogProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam);
     // Style changes by the owning program (no activation).
     void setVisible(WindowId window, bool visible);
     void setEnabled(WindowId window, bool enabled);
@@ -259,21 +271,25 @@ private:
     WindowId rootOf(WindowId window) const;              // under m_mutex
     ProcessId callerPid() const;
     void enter();
-    std::intptr_t dispatch(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t dispatch(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam);
     std::shared_ptr<std::recursive_mutex> threadLock(std::uint32_t thread);
     std::intptr_t standardProc(const std::u16string& className, WindowId window, std::uint32_t message,
                                std::uintptr_t wParam, std::intptr_t lParam);
-    std::intptr_t editProc(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
-    std::intptr_t buttonProc(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t editProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam);
+    std::intptr_t buttonProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                             std::intptr_t lParam);
     void countRead(WindowId window);
-    void raiseInBand(WindowId window); // under m_mutex
+    void raiseInBand(WindowId window);            // under m_mutex
     WindowId nextActiveAfter(const Window& gone); // under m_mutex
     void changeForeground(WindowId newForeground, bool notify);
     void notifyForeground(WindowId window);
     void queueInput(InputRecord record);
     void deliverKey(WindowId target, std::uint16_t vk, bool keyUp);
     void runPendingLocked(bool wait);
-    void addEvent(std::int64_t atMs, ProcessId pid, WindowId window, std::function<void()> fn); // under m_mutex
+    void addEvent(std::int64_t atMs, ProcessId pid, WindowId window,
+                  std::function<void()> fn); // under m_mutex
 
     platform::Clock& m_clock;
     mutable std::mutex m_mutex;

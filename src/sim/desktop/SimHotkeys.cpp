@@ -2,7 +2,8 @@
 
 namespace sim {
 
-int SimHotkeys::registerHotkey(std::uint32_t modifiers, std::uint32_t virtualKey, std::function<void()> onPressed)
+int SimHotkeys::registerHotkey(std::uint32_t modifiers, std::uint32_t virtualKey,
+                               std::function<void()> onPressed)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_taken.count({modifiers, virtualKey}))

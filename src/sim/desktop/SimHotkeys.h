@@ -17,7 +17,8 @@ namespace sim {
 class SimHotkeys : public platform::Hotkeys
 {
 public:
-    int registerHotkey(std::uint32_t modifiers, std::uint32_t virtualKey, std::function<void()> onPressed) override;
+    int registerHotkey(std::uint32_t modifiers, std::uint32_t virtualKey,
+                       std::function<void()> onPressed) override;
     void unregisterHotkey(int id) override;
     bool handleNativeEvent(const void* message) override;
 

@@ -16,18 +16,9 @@ thread_local std::uint32_t t_lastError = 0;
 
 constexpr std::uint32_t QueryAccess = access::QueryInformation | access::QueryLimitedInformation;
 
-std::u16string lower(std::u16string text)
-{
-    for (auto& c : text) {
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    }
-    return text;
-}
-
 std::u16string stripExe(const std::u16string& program)
 {
-    const std::u16string name = lower(program);
+    const std::u16string name = lowerAscii(program);
     const auto slash = name.find_last_of(u"\\/");
     std::u16string base = slash == std::u16string::npos ? name : name.substr(slash + 1);
     if (base.size() > 4 && base.compare(base.size() - 4, 4, u".exe") == 0)
@@ -133,7 +124,8 @@ bool SimProcesses::isWow64Process(ProcessHandle handle, bool* wow64)
     return true;
 }
 
-bool SimProcesses::enumProcessModules(ProcessHandle handle, ModuleFilter filter, std::vector<ModuleEntry>& out)
+bool SimProcesses::enumProcessModules(ProcessHandle handle, ModuleFilter filter,
+                                      std::vector<ModuleEntry>& out)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Process* p = processOf(handle, access::QueryInformation);
@@ -152,8 +144,8 @@ bool SimProcesses::enumProcessModules(ProcessHandle handle, ModuleFilter filter,
     return true;
 }
 
-bool SimProcesses::readProcessMemory(ProcessHandle handle, std::uint64_t address, void* buffer, std::size_t size,
-                                     std::size_t* bytesRead)
+bool SimProcesses::readProcessMemory(ProcessHandle handle, std::uint64_t address, void* buffer,
+                                     std::size_t size, std::size_t* bytesRead)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (bytesRead)
@@ -181,8 +173,8 @@ std::uint32_t SimProcesses::lastError()
     return t_lastError;
 }
 
-CommandResult SimProcesses::runCommand(const std::u16string& program, const std::vector<std::u16string>& arguments,
-                                       std::uint32_t timeoutMs)
+CommandResult SimProcesses::runCommand(const std::u16string& program,
+                                       const std::vector<std::u16string>& arguments, std::uint32_t timeoutMs)
 {
     decltype(m_commandHandler) handler;
     {
@@ -200,7 +192,7 @@ CommandResult SimProcesses::runCommand(const std::u16string& program, const std:
     result.started = true;
     std::u16string image;
     for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
-        if (lower(arguments[i]) == u"/im")
+        if (lowerAscii(arguments[i]) == u"/im")
             image = arguments[i + 1];
     }
     if (image.empty()) {
@@ -302,7 +294,8 @@ void SimProcesses::setSnapshotFails(bool fails)
 }
 
 void SimProcesses::setCommandHandler(
-    std::function<std::optional<CommandResult>(const std::u16string&, const std::vector<std::u16string>&)> handler)
+    std::function<std::optional<CommandResult>(const std::u16string&, const std::vector<std::u16string>&)>
+        handler)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_commandHandler = std::move(handler);

@@ -23,7 +23,7 @@ struct ProcessSpec
     std::u16string exeFile;   // "tdxw.exe"
     std::u16string imagePath; // "C:\\new_tdx\\tdxw.exe"; empty: "C:\\Windows\\System32\\" + exeFile
     platform::ProcessId parentPid = 0;
-    bool wow64 = false;       // a 32-bit program on 64-bit Windows
+    bool wow64 = false;        // a 32-bit program on 64-bit Windows
     bool accessDenied = false; // OpenProcess fails with ERROR_ACCESS_DENIED (a protected process)
 };
 
@@ -31,7 +31,7 @@ struct SimModule
 {
     std::string baseName; // "hexin.exe"
     std::uint64_t base = 0;
-    bool bits64 = false;  // listed by LIST_MODULES_64BIT, else by LIST_MODULES_32BIT
+    bool bits64 = false; // listed by LIST_MODULES_64BIT, else by LIST_MODULES_32BIT
 };
 
 struct CommandRecord
@@ -60,13 +60,14 @@ public:
     bool isWow64Process(platform::ProcessHandle handle, bool* wow64) override;
     bool enumProcessModules(platform::ProcessHandle handle, platform::ModuleFilter filter,
                             std::vector<platform::ModuleEntry>& out) override;
-    bool readProcessMemory(platform::ProcessHandle handle, std::uint64_t address, void* buffer, std::size_t size,
-                           std::size_t* bytesRead) override;
+    bool readProcessMemory(platform::ProcessHandle handle, std::uint64_t address, void* buffer,
+                           std::size_t size, std::size_t* bytesRead) override;
     std::uint32_t lastError() override;
     // "taskkill /F /IM name" ends every process of that executable name (exit code 0) or answers
     // 128 when none runs; other programs are not found (not started). A handler set below
     // answers first.
-    platform::CommandResult runCommand(const std::u16string& program, const std::vector<std::u16string>& arguments,
+    platform::CommandResult runCommand(const std::u16string& program,
+                                       const std::vector<std::u16string>& arguments,
                                        std::uint32_t timeoutMs) override;
 
     // ---- building
@@ -83,9 +84,9 @@ public:
     // The program's own process (what currentProcessId answers).
     void setCurrentProcess(platform::ProcessId pid);
     void setSnapshotFails(bool fails);
-    void setCommandHandler(
-        std::function<std::optional<platform::CommandResult>(const std::u16string&, const std::vector<std::u16string>&)>
-            handler);
+    void setCommandHandler(std::function<std::optional<platform::CommandResult>(
+                               const std::u16string&, const std::vector<std::u16string>&)>
+                               handler);
     std::vector<CommandRecord> commandsRun();
     // Handles that are still open (a reader that leaks handles shows here).
     std::size_t openHandleCount();
@@ -117,7 +118,8 @@ private:
     platform::ProcessHandle m_nextHandle = 0x100;
     platform::ProcessId m_currentPid = 0;
     bool m_snapshotFails = false;
-    std::function<std::optional<platform::CommandResult>(const std::u16string&, const std::vector<std::u16string>&)>
+    std::function<std::optional<platform::CommandResult>(const std::u16string&,
+                                                         const std::vector<std::u16string>&)>
         m_commandHandler;
     std::vector<CommandRecord> m_commands;
 };

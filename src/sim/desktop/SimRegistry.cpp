@@ -1,16 +1,15 @@
 #include "SimRegistry.h"
 
+#include "SimText.h"
+
 namespace sim {
 
 using platform::RegistryRoot;
 
 namespace {
-std::u16string fold(std::u16string text)
+std::u16string fold(const std::u16string& key)
 {
-    for (auto& c : text) {
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    }
+    std::u16string text = lowerAscii(key);
     // "Software\\X\\" and "Software\\X" name the same key.
     while (!text.empty() && text.back() == u'\\')
         text.pop_back();

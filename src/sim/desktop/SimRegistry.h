@@ -20,11 +20,13 @@ public:
                     std::u16string& value) override;
     bool writeString(platform::RegistryRoot root, const std::u16string& key, const std::u16string& name,
                      const std::u16string& value) override;
-    bool removeValue(platform::RegistryRoot root, const std::u16string& key, const std::u16string& name) override;
+    bool removeValue(platform::RegistryRoot root, const std::u16string& key,
+                     const std::u16string& name) override;
 
     bool keyExists(platform::RegistryRoot root, const std::u16string& key);
     // The key's values as (name, data), in name order.
-    std::vector<std::pair<std::u16string, std::u16string>> values(platform::RegistryRoot root, const std::u16string& key);
+    std::vector<std::pair<std::u16string, std::u16string>> values(platform::RegistryRoot root,
+                                                                  const std::u16string& key);
     // Removes the key and everything below it.
     void deleteKey(platform::RegistryRoot root, const std::u16string& key);
     // Writes fail from now on (a key the user may not change, e.g. below HKEY_LOCAL_MACHINE).

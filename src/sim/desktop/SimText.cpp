@@ -20,12 +20,27 @@ bool equalsIgnoreCase(const std::u16string& a, const std::u16string& b)
     return true;
 }
 
+std::u16string lowerAscii(std::u16string text)
+{
+    for (auto& c : text) {
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    return text;
+}
+
+std::u16string decimal(long long value)
+{
+    return fromUtf8(std::to_string(value));
+}
+
 std::string toUtf8(const std::u16string& text)
 {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }

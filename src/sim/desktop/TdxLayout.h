@@ -9,7 +9,8 @@
 
 namespace sim {
 
-enum class TdxField {
+enum class TdxField
+{
     Label,       // a caption; its text is fixed
     Code,        // Static: stock code
     Name,        // Static: stock name
@@ -21,16 +22,16 @@ enum class TdxField {
     Split3,
     Split4,
     Split5,
-    Confirm,     // Button: place the order (IDOK, the default button)
-    Cancel,      // Button: close (IDCANCEL)
-    Inert,       // Button that does nothing when clicked
+    Confirm, // Button: place the order (IDOK, the default button)
+    Cancel,  // Button: close (IDCANCEL)
+    Inert,   // Button that does nothing when clicked
 };
 
 struct TdxControl
 {
     std::u16string className; // "Static", "Edit", "Button", "ComboBox", ...
     TdxField field = TdxField::Label;
-    std::u16string text;      // Label / buttons / inert controls: the text shown
+    std::u16string text; // Label / buttons / inert controls: the text shown
     bool visible = true;
     bool enabled = true;
 };
@@ -52,7 +53,7 @@ struct TdxLayout
     std::vector<TdxControl> margin; // 闪电融资买入
     TdxIndices buyIndices;
     TdxIndices marginIndices;
-    bool groupThousands = false;    // the maximum shows as "12,300"
+    bool groupThousands = false; // the maximum shows as "12,300"
 
     // The layout the built-in profile 金融终端 reads: code/name/price/quantity/max at Static 2,
     // Static 3, Edit 0, Edit 2, Static 8; in the margin dialog at Static 6, 7, Edit 0, 2, Static 8.

@@ -4,7 +4,8 @@ using namespace platform;
 
 SimFixture::SimFixture() : m_system(m_clock) {}
 
-WindowId SimFixture::createDialog(const std::u16string& title, const std::vector<contract::ChildSpec>& children)
+WindowId SimFixture::createDialog(const std::u16string& title,
+                                  const std::vector<contract::ChildSpec>& children)
 {
     auto& desktop = m_system.desktop();
     sim::WindowSpec spec;

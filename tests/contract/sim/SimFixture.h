@@ -22,7 +22,8 @@ public:
     platform::Processes& processes() override { return m_system.processes(); }
     platform::Registry& registry() override { return m_system.registry(); }
 
-    platform::WindowId createDialog(const std::u16string& title, const std::vector<contract::ChildSpec>& children) override;
+    platform::WindowId createDialog(const std::u16string& title,
+                                    const std::vector<contract::ChildSpec>& children) override;
     std::vector<contract::CommandRecord> commandsReceived(platform::WindowId dialog) override;
     void destroyWindow(platform::WindowId window) override;
     platform::WindowId createHungWindow() override;

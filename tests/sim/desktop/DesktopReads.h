@@ -32,7 +32,8 @@ inline QString windowText(platform::Desktop& desktop, platform::WindowId window)
 inline QString controlText(platform::Desktop& desktop, platform::WindowId window)
 {
     char16_t buffer[32] = {};
-    const auto n = desktop.sendMessage(window, platform::msg::GetText, 32, reinterpret_cast<std::intptr_t>(buffer));
+    const auto n =
+        desktop.sendMessage(window, platform::msg::GetText, 32, reinterpret_cast<std::intptr_t>(buffer));
     return n < 1 ? QString() : QString::fromUtf16(buffer, static_cast<int>(n));
 }
 
@@ -48,7 +49,8 @@ inline platform::WindowId nthStatic(platform::Desktop& desktop, platform::Window
 }
 
 // The n-th direct child of exactly this class, each FindWindowExW continuing after the last find.
-inline platform::WindowId nthChild(platform::Desktop& desktop, platform::WindowId dialog, const char16_t* cls, int n)
+inline platform::WindowId nthChild(platform::Desktop& desktop, platform::WindowId dialog, const char16_t* cls,
+                                   int n)
 {
     platform::WindowId found = 0;
     for (int i = 0; i <= n; ++i) {

@@ -106,7 +106,8 @@ TdxIndices calibrate(Desktop& desktop, WindowId dialog)
         const QString text = windowText(desktop, c);
         if (text.size() == 6 && isInteger(text) && text == QLatin1String("600000"))
             found.code = position;
-        if (isValidStockName(text) && (text.contains(QStringLiteral("浦发")) || text.contains(QStringLiteral("银行"))))
+        if (isValidStockName(text) &&
+            (text.contains(QStringLiteral("浦发")) || text.contains(QStringLiteral("银行"))))
             found.name = position;
     }
     position = 0;
@@ -124,8 +125,8 @@ TdxIndices calibrate(Desktop& desktop, WindowId dialog)
         const QString text = windowText(desktop, c);
         bool ok = false;
         const int value = text.toInt(&ok);
-        if (found.maxQuantity < 0 && position != found.code && isInteger(text) && text != QLatin1String("600000") &&
-            ok && (value == 0 || value >= 100))
+        if (found.maxQuantity < 0 && position != found.code && isInteger(text) &&
+            text != QLatin1String("600000") && ok && (value == 0 || value >= 100))
             found.maxQuantity = position;
     }
     return found;
@@ -144,7 +145,8 @@ WindowId findDialogByTitle(Desktop& desktop, const QString& title, ProcessId pid
 WindowId staticStartingWith(Desktop& desktop, WindowId dialog, const QString& prefix)
 {
     for (WindowId child : desktop.childWindows(dialog)) {
-        if (className(desktop, child) == QLatin1String("Static") && windowText(desktop, child).startsWith(prefix))
+        if (className(desktop, child) == QLatin1String("Static") &&
+            windowText(desktop, child).startsWith(prefix))
             return child;
     }
     return 0;
@@ -276,13 +278,15 @@ void TestFakeTdx::calibrationFindsTheLayoutIndices()
     TdxOrderOptions order; // the current stock: 600000 浦发银行 10.52
     order.maxQuantity = 800;
     world.tdx.openOrderDialog(margin ? TdxDialogKind::MarginBuy : TdxDialogKind::FlashBuy, order);
-    const WindowId dialog = findDialogByTitle(world.desktop(), margin ? QStringLiteral("闪电融资买入") : QStringLiteral("闪电买入"),
-                                              world.tdx.dialogPid());
+    const WindowId dialog = findDialogByTitle(
+        world.desktop(), margin ? QStringLiteral("闪电融资买入") : QStringLiteral("闪电买入"),
+        world.tdx.dialogPid());
     QVERIFY(dialog);
     const TdxIndices found = calibrate(world.desktop(), dialog);
     const TdxIndices expected = margin ? layout.marginIndices : layout.buyIndices;
-    QCOMPARE((QList<int>{found.code, found.name, found.price, found.quantity, found.maxQuantity}),
-             (QList<int>{expected.code, expected.name, expected.price, expected.quantity, expected.maxQuantity}));
+    QCOMPARE(
+        (QList<int>{found.code, found.name, found.price, found.quantity, found.maxQuantity}),
+        (QList<int>{expected.code, expected.name, expected.price, expected.quantity, expected.maxQuantity}));
 }
 
 void TestFakeTdx::maximumAppearsAfterItsDelay_data()
@@ -292,7 +296,8 @@ void TestFakeTdx::maximumAppearsAfterItsDelay_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("a number") << 10000LL << QString() << "10000";
     QTest::newRow("zero") << 0LL << QString() << "0";
-    QTest::newRow("unreadable") << 10000LL << "--" << "--";
+    QTest::newRow("unreadable") << 10000LL << "--"
+                                << "--";
     QTest::newRow("never") << -1LL << QString() << "";
 }
 
@@ -326,11 +331,16 @@ void TestFakeTdx::splitButtonsFillWholeLots_data()
     QTest::addColumn<qlonglong>("max");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("quantity");
-    QTest::newRow("1/3 of 1000") << "600000" << 1000LL << "1/3" << "300";
-    QTest::newRow("1/2 of 150") << "600000" << 150LL << "1/2" << "0";
-    QTest::newRow("1/4 of 12345") << "600000" << 12345LL << "1/4" << "3000";
-    QTest::newRow("1/5 of 100000") << "000001" << 100000LL << "1/5" << "20000";
-    QTest::newRow("bond: lots of 10") << "113001" << 1000LL << "1/3" << "330";
+    QTest::newRow("1/3 of 1000") << "600000" << 1000LL << "1/3"
+                                 << "300";
+    QTest::newRow("1/2 of 150") << "600000" << 150LL << "1/2"
+                                << "0";
+    QTest::newRow("1/4 of 12345") << "600000" << 12345LL << "1/4"
+                                  << "3000";
+    QTest::newRow("1/5 of 100000") << "000001" << 100000LL << "1/5"
+                                   << "20000";
+    QTest::newRow("bond: lots of 10") << "113001" << 1000LL << "1/3"
+                                      << "330";
 }
 
 void TestFakeTdx::splitButtonsFillWholeLots()
@@ -390,8 +400,10 @@ void TestFakeTdx::splitButtonQuirks()
         options.splitButtonsWork = false;
         World world(options);
         const WindowId dialog = world.tdx.openFlashBuy({});
-        world.desktop().sendMessage(findButtonByText(world.desktop(), dialog, QStringLiteral("1/2")), msg::BmClick, 0, 0);
-        QCOMPARE(controlText(world.desktop(), world.tdx.control(dialog, TdxField::Quantity)), QStringLiteral("0"));
+        world.desktop().sendMessage(findButtonByText(world.desktop(), dialog, QStringLiteral("1/2")),
+                                    msg::BmClick, 0, 0);
+        QCOMPARE(controlText(world.desktop(), world.tdx.control(dialog, TdxField::Quantity)),
+                 QStringLiteral("0"));
     }
     {
         // A layout without split buttons.
@@ -473,11 +485,21 @@ void TestFakeTdx::refusedOrdersShowTdxBox_data()
     QTest::addColumn<QString>("quantity");
     QTest::addColumn<QString>("price");
     QTest::addColumn<QString>("refusal");
-    QTest::newRow("nothing") << "0" << "10.52" << "委托数量必须大于0";
-    QTest::newRow("empty") << "" << "10.52" << "委托数量无效";
-    QTest::newRow("odd lot") << "150" << "10.52" << "买入数量必须是100的整数倍";
-    QTest::newRow("above the maximum") << "20000" << "10.52" << "可用资金不足";
-    QTest::newRow("no price") << "100" << "" << "委托价格无效";
+    QTest::newRow("nothing") << "0"
+                             << "10.52"
+                             << "委托数量必须大于0";
+    QTest::newRow("empty") << ""
+                           << "10.52"
+                           << "委托数量无效";
+    QTest::newRow("odd lot") << "150"
+                             << "10.52"
+                             << "买入数量必须是100的整数倍";
+    QTest::newRow("above the maximum") << "20000"
+                                       << "10.52"
+                                       << "可用资金不足";
+    QTest::newRow("no price") << "100"
+                              << ""
+                              << "委托价格无效";
 }
 
 void TestFakeTdx::refusedOrdersShowTdxBox()
@@ -660,7 +682,8 @@ void TestFakeTdx::tdx64DialogsBelongToTC()
     QCOMPARE(findDialogByTitle(desktop, QStringLiteral("闪电买入"), tdxPid), WindowId(0));
     const WindowId dialog = findDialogByTitle(desktop, QStringLiteral("闪电买入"), tcPid);
     QVERIFY(dialog);
-    const ProcessHandle tc = processes.openProcess(access::QueryInformation | access::VmRead, desktop.windowProcessId(dialog));
+    const ProcessHandle tc =
+        processes.openProcess(access::QueryInformation | access::VmRead, desktop.windowProcessId(dialog));
     QVERIFY(processes.queryFullProcessImageName(tc, path));
     QCOMPARE(qs(path), QStringLiteral("D:\\中信证券\\new_tdx64\\tc\\TC.exe"));
     processes.closeHandle(tc);
@@ -726,9 +749,14 @@ void TestFakeTdx::cancelAndOtherBoxes()
 
     const std::vector<std::pair<std::function<WindowId()>, QString>> boxes = {
         {[&] { return world.tdx.openTdxMessage(u"网络连接中断"); }, QStringLiteral("Tdx")},
-        {[&] { return world.tdx.openSelectDialog({u"600000 浦发银行", u"600001 邯郸钢铁"}); }, QStringLiteral("请选择")},
-        {[&] { return world.tdx.openTradeConfirm(true, u"买入 600000 100股"); }, QStringLiteral("买入交易确认")},
-        {[&] { return world.tdx.openTradeConfirm(false, u"卖出 600000 100股"); }, QStringLiteral("卖出交易确认")},
+        {[&] {
+             return world.tdx.openSelectDialog({u"600000 浦发银行", u"600001 邯郸钢铁"});
+         },
+         QStringLiteral("请选择")},
+        {[&] { return world.tdx.openTradeConfirm(true, u"买入 600000 100股"); },
+         QStringLiteral("买入交易确认")},
+        {[&] { return world.tdx.openTradeConfirm(false, u"卖出 600000 100股"); },
+         QStringLiteral("卖出交易确认")},
     };
     for (const auto& b : boxes) {
         const WindowId window = b.first();
@@ -775,13 +803,15 @@ void TestFakeTdx::taskkillEndsTheClient()
     World world;
     auto& desktop = world.desktop();
     const WindowId dialog = world.tdx.openFlashBuy({});
-    const CommandResult result = world.system.processes().runCommand(u"taskkill", {u"/F", u"/IM", u"tdxw.exe"}, 5000);
+    const CommandResult result =
+        world.system.processes().runCommand(u"taskkill", {u"/F", u"/IM", u"tdxw.exe"}, 5000);
     QCOMPARE(result.exitCode, 0);
     QVERIFY(!desktop.isWindow(dialog));
     QVERIFY(!desktop.isWindow(world.tdx.mainWindow()));
     QCOMPARE(desktop.foregroundWindow(), WindowId(0));
     QCOMPARE(world.tdx.dialogPid(), world.tdx.pid()); // the 32-bit client trades in its own process
-    QCOMPARE(world.system.processes().runCommand(u"taskkill", {u"/F", u"/IM", u"tdxw.exe"}, 5000).exitCode, 128);
+    QCOMPARE(world.system.processes().runCommand(u"taskkill", {u"/F", u"/IM", u"tdxw.exe"}, 5000).exitCode,
+             128);
 }
 
 ZK_TEST_MAIN(TestFakeTdx)

@@ -74,20 +74,22 @@ bool readThsCode(Processes& processes, std::uint32_t offset, QString& code, bool
     bool wow64 = false;
     std::vector<ModuleEntry> modules;
     if (processes.isWow64Process(h, &wow64) &&
-        processes.enumProcessModules(h, (wow64 && !forceFilter64) ? ModuleFilter::Bits32 : ModuleFilter::Bits64,
-                                     modules)) {
+        processes.enumProcessModules(
+            h, (wow64 && !forceFilter64) ? ModuleFilter::Bits32 : ModuleFilter::Bits64, modules)) {
         for (const auto& m : modules) {
-            if (QString::fromStdString(m.baseName).compare(QLatin1String("hexin.exe"), Qt::CaseInsensitive) != 0)
+            if (QString::fromStdString(m.baseName).compare(QLatin1String("hexin.exe"), Qt::CaseInsensitive) !=
+                0)
                 continue;
             unsigned char pointer[4] = {};
             char text[8] = {};
             std::size_t read = 0;
             if (processes.readProcessMemory(h, m.base + offset, pointer, 4, &read)) {
-                const std::uint32_t at = pointer[0] | (pointer[1] << 8) | (pointer[2] << 16) |
-                                         (std::uint32_t(pointer[3]) << 24);
+                const std::uint32_t at =
+                    pointer[0] | (pointer[1] << 8) | (pointer[2] << 16) | (std::uint32_t(pointer[3]) << 24);
                 if (processes.readProcessMemory(h, at, text, 8, &read) && read == 8) {
                     code = QString::fromUtf8(text, static_cast<int>(qstrnlen(text, 8))).mid(1).trimmed();
-                    ok = code.size() >= 6 && QRegularExpression(QStringLiteral("^[0-9]+$")).match(code).hasMatch();
+                    ok = code.size() >= 6 &&
+                         QRegularExpression(QStringLiteral("^[0-9]+$")).match(code).hasMatch();
                 }
             }
             break;
@@ -109,7 +111,8 @@ WindowId findByTitlePrefix(Desktop& desktop, const QString& prefix)
 WindowId staticStartingWith(Desktop& desktop, WindowId dialog, const QString& prefix)
 {
     for (WindowId child : desktop.childWindows(dialog)) {
-        if (className(desktop, child) == QLatin1String("Static") && windowText(desktop, child).startsWith(prefix))
+        if (className(desktop, child) == QLatin1String("Static") &&
+            windowText(desktop, child).startsWith(prefix))
             return child;
     }
     return 0;
@@ -140,8 +143,10 @@ void TestFakeThs::mainWindows_data()
     QTest::addColumn<bool>("yuanhang");
     QTest::addColumn<QString>("classPrefix");
     QTest::addColumn<QString>("titlePrefix");
-    QTest::newRow("classic") << false << "Afx:" << "同花顺";
-    QTest::newRow("远航版") << true << "HwndWrapper" << "同花顺远航版";
+    QTest::newRow("classic") << false << "Afx:"
+                             << "同花顺";
+    QTest::newRow("远航版") << true << "HwndWrapper"
+                            << "同花顺远航版";
 }
 
 void TestFakeThs::mainWindows()
@@ -335,12 +340,13 @@ void TestFakeThs::installDirectory()
     if (yuanhang) {
         QVERIFY(world.system.registry().readString(
             RegistryRoot::LocalMachine,
-            u"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\同花顺远航版", u"InstallLocation",
-            value));
+            u"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\同花顺远航版",
+            u"InstallLocation", value));
         QCOMPARE(qs(value), dir);
         expected = dir + QStringLiteral("/transaction/xiadan.ini");
     } else {
-        QVERIFY(world.system.registry().readString(RegistryRoot::CurrentUser, u"Software\\HexinSoft", u"FilePath", value));
+        QVERIFY(world.system.registry().readString(RegistryRoot::CurrentUser, u"Software\\HexinSoft",
+                                                   u"FilePath", value));
         QCOMPARE(qs(value), dir + QLatin1Char('/')); // the stored directory ends with a separator
         expected = qs(value) + QStringLiteral("xiadan.ini");
     }
@@ -356,7 +362,11 @@ void TestFakeThs::installDirectory()
     const QJsonDocument doc = QJsonDocument::fromJson(json.toUtf8());
     QVERIFY(doc.isObject());
     QStringList names;
-    for (const auto& element : doc.object().value(QStringLiteral("FloatSetting")).toObject().value(QStringLiteral("FloatSchemeList")).toArray())
+    for (const auto& element : doc.object()
+                                   .value(QStringLiteral("FloatSetting"))
+                                   .toObject()
+                                   .value(QStringLiteral("FloatSchemeList"))
+                                   .toArray())
         names << element.toObject().value(QStringLiteral("Name")).toString();
     QCOMPARE(names, (QStringList{QStringLiteral("默认方案"), QStringLiteral("定买"), QStringLiteral("定卖"),
                                  QStringLiteral("融买"), QStringLiteral("市买一")}));

@@ -39,7 +39,8 @@ WindowId makeDialog(sim::SimDesktop& desktop, ProcessId pid, const std::u16strin
     spec.pid = pid;
     spec.owner = owner;
     spec.style = style::Visible | style::Popup;
-    spec.proc = [&desktop, commands](WindowId w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) -> std::intptr_t {
+    spec.proc = [&desktop, commands](WindowId w, std::uint32_t m, std::uintptr_t wp,
+                                     std::intptr_t lp) -> std::intptr_t {
         if (m != msg::Command)
             return desktop.defDialogProc(w, m, wp, lp);
         if (commands) {
@@ -53,8 +54,8 @@ WindowId makeDialog(sim::SimDesktop& desktop, ProcessId pid, const std::u16strin
     return desktop.createWindow(spec);
 }
 
-WindowId makeChild(sim::SimDesktop& desktop, WindowId parent, const std::u16string& cls, const std::u16string& text,
-                   int id = 0, std::uint32_t extraStyle = 0)
+WindowId makeChild(sim::SimDesktop& desktop, WindowId parent, const std::u16string& cls,
+                   const std::u16string& text, int id = 0, std::uint32_t extraStyle = 0)
 {
     WindowSpec spec;
     spec.className = cls;
@@ -299,7 +300,8 @@ void TestSimDesktop::keysGoToTheForegroundDialog()
     const ProcessId app = system.processes().startProcess(u"app.exe");
     Commands commands;
     const WindowId dialog = makeDialog(desktop, app, u"d", &commands);
-    const WindowId def = makeChild(desktop, dialog, u"Button", u"ok", 1234, defaultButton ? sim::BsDefPushButton : 0);
+    const WindowId def =
+        makeChild(desktop, dialog, u"Button", u"ok", 1234, defaultButton ? sim::BsDefPushButton : 0);
     const WindowId other = makeChild(desktop, dialog, u"Button", u"other", 77);
     desktop.setEnabled(def, defaultEnabled);
     desktop.setForegroundWindow(dialog);
@@ -397,8 +399,9 @@ void TestSimDesktop::foregroundChangesReachHooksThroughTheirDispatcher()
     auto& desktop = system.desktop();
     std::vector<std::function<void()>> queued;
     std::vector<WindowId> seen;
-    auto hook = desktop.hookForeground([&seen](WindowId w) { seen.push_back(w); },
-                                       [&queued](std::function<void()> task) { queued.push_back(std::move(task)); });
+    auto hook =
+        desktop.hookForeground([&seen](WindowId w) { seen.push_back(w); },
+                               [&queued](std::function<void()> task) { queued.push_back(std::move(task)); });
     QVERIFY(hook);
     const WindowId main = makeTopLevel(desktop, u"main");
     Commands commands;
@@ -406,7 +409,7 @@ void TestSimDesktop::foregroundChangesReachHooksThroughTheirDispatcher()
     const WindowId child = makeChild(desktop, dialog, u"Edit", u"");
 
     desktop.setForegroundWindow(main);
-    desktop.setForegroundWindow(child); // the top-level window comes to the front
+    desktop.setForegroundWindow(child);  // the top-level window comes to the front
     desktop.setForegroundWindow(dialog); // already in front: no event
     QVERIFY(seen.empty());               // delivered by the dispatcher, not on the caller
     QCOMPARE(queued.size(), std::size_t(2));
@@ -473,7 +476,7 @@ void TestSimDesktop::hungWindowDoesNotAnswer()
     QVERIFY(!desktop.sendMessageTimeout(dialog, msg::Null, 0, 0, smto::AbortIfHung, 50, &result));
     QCOMPARE(clock.nowMs(), before); // gives up at once
     QVERIFY(!desktop.sendMessageTimeout(dialog, msg::Null, 0, 0, smto::Normal, 200, &result));
-    QCOMPARE(clock.nowMs(), before + 200); // waits out its time-out
+    QCOMPARE(clock.nowMs(), before + 200);                             // waits out its time-out
     QCOMPARE(windowText(desktop, dialog), QStringLiteral("闪电买入")); // no message needed
 
     // A plain SendMessage waits until the thread answers again.
@@ -525,9 +528,8 @@ void TestSimDesktop::scheduledChangesHappenAtTheirTime()
     // An event that runs late still counts from the time it was due: a chain of two 10 ms steps
     // is done after one advance of 25 ms.
     std::int64_t secondRanAt = 0;
-    desktop.scheduleAfter(10, app, label, [&] {
-        desktop.scheduleAfter(10, app, label, [&] { secondRanAt = desktop.now(); });
-    });
+    desktop.scheduleAfter(
+        10, app, label, [&] { desktop.scheduleAfter(10, app, label, [&] { secondRanAt = desktop.now(); }); });
     const std::int64_t start = clock.nowMs();
     clock.advance(25);
     QCOMPARE(secondRanAt, start + 20);
@@ -547,7 +549,10 @@ void TestSimDesktop::eventThreadRunsDueEventsInRealTime()
     desktop.setForegroundWindow(main);
     std::promise<std::pair<WindowId, std::int64_t>> came;
     auto hook = desktop.hookForeground(
-        [&](WindowId w) { came.set_value({w, systemClock().nowMs()}); }, nullptr);
+        [&](WindowId w) {
+            came.set_value({w, systemClock().nowMs()});
+        },
+        nullptr);
     system.startEventThread();
     const std::int64_t due = systemClock().nowMs() + 30;
     desktop.scheduleAt(due, app, dialog, [&] { desktop.setForegroundWindow(dialog); });
@@ -691,7 +696,8 @@ void TestSimDesktop::processQueries()
     sim::ProcessSpec deep;
     deep.exeFile = u"deep.exe";
     deep.imagePath = u"C:\\" + std::u16string(260, u'd') + u"\\deep.exe";
-    const ProcessHandle longPath = processes.openProcess(access::QueryInformation, processes.startProcess(deep));
+    const ProcessHandle longPath =
+        processes.openProcess(access::QueryInformation, processes.startProcess(deep));
     QVERIFY(!processes.queryFullProcessImageName(longPath, path));
     QCOMPARE(processes.lastError(), std::uint32_t(sim::SimProcesses::ErrorInsufficientBuffer));
 
@@ -754,7 +760,8 @@ void TestSimDesktop::taskkill_data()
     QTest::addColumn<bool>("stillRunning");
     QTest::newRow("ends it") << "xiadan.exe" << QStringList{"/F", "/IM", "xiadan.exe"} << true << 0 << false;
     QTest::newRow("any case") << "XiaDan.exe" << QStringList{"/f", "/im", "xiadan.EXE"} << true << 0 << false;
-    QTest::newRow("not running") << "hexin.exe" << QStringList{"/F", "/IM", "xiadan.exe"} << true << 128 << true;
+    QTest::newRow("not running") << "hexin.exe" << QStringList{"/F", "/IM", "xiadan.exe"} << true << 128
+                                 << true;
 }
 
 void TestSimDesktop::taskkill()
@@ -800,8 +807,9 @@ void TestSimDesktop::registryRoundTrip()
     std::u16string value;
     QVERIFY(!registry.readString(RegistryRoot::CurrentUser, key, u"ZENTRIKCLOCK", value));
     QVERIFY(registry.writeString(RegistryRoot::CurrentUser, key, u"ZENTRIKCLOCK", u"\"C:\\zc.exe\""));
-    QVERIFY(registry.readString(RegistryRoot::CurrentUser, u"software\\microsoft\\windows\\currentversion\\run\\",
-                                u"zentrikclock", value));
+    QVERIFY(registry.readString(RegistryRoot::CurrentUser,
+                                u"software\\microsoft\\windows\\currentversion\\run\\", u"zentrikclock",
+                                value));
     QCOMPARE(qs(value), QStringLiteral("\"C:\\zc.exe\""));
     QVERIFY(!registry.readString(RegistryRoot::LocalMachine, key, u"ZENTRIKCLOCK", value));
     QCOMPARE(registry.values(RegistryRoot::CurrentUser, key).at(0).first, std::u16string(u"ZENTRIKCLOCK"));
@@ -817,7 +825,8 @@ void TestSimDesktop::hotkeys()
 {
     sim::SimHotkeys hotkeys;
     int pressed = 0;
-    const int id = hotkeys.registerHotkey(modifier::Control | modifier::Shift, vk::Space, [&pressed] { ++pressed; });
+    const int id =
+        hotkeys.registerHotkey(modifier::Control | modifier::Shift, vk::Space, [&pressed] { ++pressed; });
     QVERIFY(id > 0);
     QCOMPARE(hotkeys.registerHotkey(modifier::Control | modifier::Shift, vk::Space, [] {}), 0);
     hotkeys.takeByOtherProgram(modifier::Control, vk::Oem3);
@@ -838,10 +847,12 @@ void TestSimDesktop::concurrentUseFromSeveralThreads()
     const ProcessId app = system.processes().startProcess(u"app.exe");
     std::atomic<bool> done{false};
     std::atomic<int> hookCalls{0};
-    auto hook = desktop.hookForeground([&](WindowId w) {
-        hookCalls++;
-        windowText(desktop, w);
-    }, nullptr);
+    auto hook = desktop.hookForeground(
+        [&](WindowId w) {
+            hookCalls++;
+            windowText(desktop, w);
+        },
+        nullptr);
 
     std::thread opener([&] {
         for (int i = 0; i < 300; ++i) {
