@@ -2,7 +2,6 @@
 
 #include "SetupApiDeviceSource.h"
 #include "Win32Text.h"
-#include "platform/api/Diagnostics.h"
 
 #include <dbt.h>
 extern "C" {
@@ -106,12 +105,15 @@ bool Win32HidPorts::startWatching(std::uint32_t vendorId, std::uint32_t productI
                                   PortCallback arrived, PortCallback removed)
 {
     stopWatching();
-    if (!registerWindowClass())
+    m_watchError = 0;
+    HWND window = nullptr;
+    if (registerWindowClass())
+        window = CreateWindowExW(0, WindowClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    if (!window) {
+        m_watchError = GetLastError();
         return false;
-    HWND window = CreateWindowExW(0, WindowClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    if (!window)
-        return false;
+    }
 
     DEV_BROADCAST_DEVICEINTERFACE_W filter{};
     filter.dbcc_size = sizeof(filter);
@@ -119,7 +121,7 @@ bool Win32HidPorts::startWatching(std::uint32_t vendorId, std::uint32_t productI
     HidD_GetHidGuid(&filter.dbcc_classguid);
     HDEVNOTIFY notification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     if (!notification) {
-        diagnostic(DiagnosticLevel::Warning, "RegisterDeviceNotification failed: " + std::to_string(GetLastError()));
+        m_watchError = GetLastError();
         DestroyWindow(window);
         return false;
     }
@@ -229,7 +231,6 @@ void Win32HidPorts::matchAndDispatchChangedDevice(const std::u16string& path, st
 
         if (arrival) {
             if (infoFromHandle(m_filter, set, index, info) == 1) {
-                diagnostic(DiagnosticLevel::Debug, "USB_MONITOR infoFromHandle Success on matchAndDispatchChangedDevice");
                 m_knownPorts.push_back(info);
                 announce = true;
             }
@@ -242,7 +243,7 @@ void Win32HidPorts::matchAndDispatchChangedDevice(const std::u16string& path, st
                 info = *known;
                 m_knownPorts.erase(known);
             } else {
-                diagnostic(DiagnosticLevel::Debug, "USB_MONITOR emit device removed on unknown device");
+                // Never announced by us (present at start, or not a keyboard): the path is all we know.
                 info.path = path;
             }
         }

@@ -3,6 +3,8 @@
 // HID interfaces of the keyboard on Windows: SetupAPI/HID enumeration, and arrival and removal
 // through RegisterDeviceNotificationW on a hidden message-only window of our own, created on the
 // thread that starts watching (the GUI thread, whose event loop dispatches its messages).
+// Removals of ports this object announced carry every field; others carry the normalised path
+// only, and the monitor above resolves them against what it knows.
 
 #include "DeviceInfoSource.h"
 #include "platform/api/HidPorts.h"
@@ -28,6 +30,8 @@ public:
     // message: a const MSG*. Handles WM_DEVICECHANGE (result 1) while watching; the notification
     // window's own messages reach it directly and are not expected here.
     bool handleNativeMessage(const void* message, long* result) override;
+    // GetLastError() of the failed window creation or RegisterDeviceNotificationW.
+    std::uint32_t watchError() const override { return m_watchError; }
 
     // WM_DEVICECHANGE: arrival (0x8000) and removal (0x8004) of a device interface are resolved,
     // any other device change is swallowed. Returns the message's result (1).
@@ -61,6 +65,7 @@ private:
     std::vector<HidPortInfo> m_knownPorts;
     WindowId m_window = 0;
     void* m_notification = nullptr; // HDEVNOTIFY
+    std::uint32_t m_watchError = 0;
 };
 
 } // namespace platform::win32
