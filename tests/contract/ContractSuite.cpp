@@ -66,8 +66,7 @@ std::string describe(bool value)
     return value ? "true" : "false";
 }
 
-template <typename T>
-std::string describe(const T& value)
+template <typename T> std::string describe(const T& value)
 {
     return std::to_string(value);
 }
@@ -133,7 +132,8 @@ public:
     std::u16string text(WindowId window)
     {
         char16_t buffer[1024] = {};
-        const auto length = desktop.sendMessage(window, msg::GetText, 1024, reinterpret_cast<std::intptr_t>(buffer));
+        const auto length =
+            desktop.sendMessage(window, msg::GetText, 1024, reinterpret_cast<std::intptr_t>(buffer));
         return length > 0 ? std::u16string(buffer) : std::u16string();
     }
     std::u16string className(WindowId window)
@@ -199,8 +199,8 @@ private:
         const auto& actual_ = (actual);                                                                      \
         const auto& expected_ = (expected);                                                                  \
         if (!(actual_ == expected_)) {                                                                       \
-            c.fail(__LINE__, std::string(#actual) + " is " + describe(actual_) + ", expected " +             \
-                                 describe(expected_));                                                       \
+            c.fail(__LINE__,                                                                                 \
+                   std::string(#actual) + " is " + describe(actual_) + ", expected " + describe(expected_)); \
             return;                                                                                          \
         }                                                                                                    \
     } while (0)
@@ -209,7 +209,8 @@ private:
 
 // An order dialog as TDX lays one out: labels, values and edits interleaved, so that "the n-th
 // Static" and "the n-th Edit" only come out right when enumeration keeps the creation order.
-enum Ids {
+enum Ids
+{
     CodeLabel = 1001,
     CodeEdit,
     NameLabel,
@@ -228,12 +229,18 @@ enum Ids {
 std::vector<ChildSpec> orderDialog()
 {
     return {
-        {u"Static", u"证券代码", CodeLabel},     {u"Edit", u"600000", CodeEdit},
-        {u"Static", u"证券名称", NameLabel},     {u"Static", u"浦发银行", NameValue},
-        {u"Static", u"买入价格", PriceLabel},    {u"Edit", u"10.50", PriceEdit},
-        {u"Static", u"最大可买", MaxLabel},      {u"Static", u"1,200", MaxValue},
-        {u"Edit", u"", QuantityEdit},            {u"Button", u"买入", ConfirmButton},
-        {u"Button", u"1/2", HalfButton},         {u"Static", u"隐藏", HiddenStatic, false, true},
+        {u"Static", u"证券代码", CodeLabel},
+        {u"Edit", u"600000", CodeEdit},
+        {u"Static", u"证券名称", NameLabel},
+        {u"Static", u"浦发银行", NameValue},
+        {u"Static", u"买入价格", PriceLabel},
+        {u"Edit", u"10.50", PriceEdit},
+        {u"Static", u"最大可买", MaxLabel},
+        {u"Static", u"1,200", MaxValue},
+        {u"Edit", u"", QuantityEdit},
+        {u"Button", u"买入", ConfirmButton},
+        {u"Button", u"1/2", HalfButton},
+        {u"Static", u"隐藏", HiddenStatic, false, true},
         {u"Button", u"停用", DisabledButton, true, false},
     };
 }
@@ -252,7 +259,9 @@ std::u16string uniqueTitle(const char16_t* base)
 bool sameIgnoringAsciiCase(const std::string& a, const std::string& b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; };
+               auto lower = [](char ch) {
+                   return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
+               };
                return lower(x) == lower(y);
            });
 }
@@ -299,8 +308,9 @@ void nthStaticByEnumerationOrder(Case& c)
     std::vector<std::u16string> statics;
     for (WindowId child : c.desktop.childWindows(dialog)) {
         std::u16string cls = c.className(child);
-        std::transform(cls.begin(), cls.end(), cls.begin(),
-                       [](char16_t ch) { return ch >= u'A' && ch <= u'Z' ? char16_t(ch - u'A' + u'a') : ch; });
+        std::transform(cls.begin(), cls.end(), cls.begin(), [](char16_t ch) {
+            return ch >= u'A' && ch <= u'Z' ? char16_t(ch - u'A' + u'a') : ch;
+        });
         if (cls.find(u"static") != std::u16string::npos)
             statics.push_back(c.text(child));
     }
@@ -340,8 +350,10 @@ void findWindowExAfterChildOfOtherClass(Case& c)
     const WindowId dialog = c.dialog(uniqueTitle(u"闪电买入"), orderDialog());
     const WindowId codeEdit = c.child(dialog, CodeEdit);
     REQUIRE(codeEdit);
-    REQUIRE_EQ(c.desktop.dlgCtrlId(c.desktop.findWindowEx(dialog, codeEdit, u"Static", nullptr)), int(NameLabel));
-    REQUIRE_EQ(c.desktop.dlgCtrlId(c.desktop.findWindowEx(dialog, codeEdit, nullptr, nullptr)), int(NameLabel));
+    REQUIRE_EQ(c.desktop.dlgCtrlId(c.desktop.findWindowEx(dialog, codeEdit, u"Static", nullptr)),
+               int(NameLabel));
+    REQUIRE_EQ(c.desktop.dlgCtrlId(c.desktop.findWindowEx(dialog, codeEdit, nullptr, nullptr)),
+               int(NameLabel));
 }
 
 void findWindowExFindsTopLevelDialog(Case& c)
@@ -372,7 +384,8 @@ void wmGetTextTruncatesToBuffer(Case& c)
         REQUIRE(control);
         char16_t buffer[40];
         std::fill(std::begin(buffer), std::end(buffer), u'#');
-        const auto copied = c.desktop.sendMessage(control, msg::GetText, 32, reinterpret_cast<std::intptr_t>(buffer));
+        const auto copied =
+            c.desktop.sendMessage(control, msg::GetText, 32, reinterpret_cast<std::intptr_t>(buffer));
         REQUIRE_EQ(copied, std::intptr_t(31));
         REQUIRE_EQ(buffer[31], u'\0');
         REQUIRE_EQ(std::u16string(buffer), long40.substr(0, 31));
@@ -455,8 +468,9 @@ void bmClickReachesParentAsCommand(Case& c)
     REQUIRE(records.size() > before);
     REQUIRE_EQ(records.back().wParam, makeCommandWParam(ConfirmButton, notify::BnClicked));
     REQUIRE_EQ(records.back().lParam, static_cast<std::intptr_t>(confirm));
-    const auto clicks = std::count_if(records.begin() + static_cast<std::ptrdiff_t>(before), records.end(),
-                                      [&](const CommandRecord& r) { return r.lParam == static_cast<std::intptr_t>(confirm); });
+    const auto clicks = std::count_if(
+        records.begin() + static_cast<std::ptrdiff_t>(before), records.end(),
+        [&](const CommandRecord& r) { return r.lParam == static_cast<std::intptr_t>(confirm); });
     REQUIRE_EQ(clicks, std::ptrdiff_t(1));
 }
 
@@ -487,7 +501,8 @@ void postedCloseClosesDialog(Case& c)
 void escapeClosesDialogInFront(Case& c, bool throughSendInput)
 {
     const WindowId behind = c.dialog(uniqueTitle(u"闪电买入"), orderDialog());
-    const WindowId front = c.dialog(uniqueTitle(u"提示"), {{u"Static", u"委托已提交", 11}, {u"Button", u"确定", 12}});
+    const WindowId front =
+        c.dialog(uniqueTitle(u"提示"), {{u"Static", u"委托已提交", 11}, {u"Button", u"确定", 12}});
     REQUIRE(behind && front);
     REQUIRE(c.desktop.setForegroundWindow(front));
     REQUIRE(c.waitUntil([&] { return c.desktop.foregroundWindow() == front; }));
@@ -722,14 +737,15 @@ void sendInputAbsoluteMovePlacesCursor(Case& c)
     move.type = Input::Type::Mouse;
     move.flags = mouseevent::Move | mouseevent::Absolute;
     // 0..65535 across the screen; rounded up so that the pixel maps back exactly.
-    move.dx = static_cast<std::int32_t>((static_cast<std::int64_t>(x) * 65536 + screen.width - 1) / screen.width);
-    move.dy = static_cast<std::int32_t>((static_cast<std::int64_t>(y) * 65536 + screen.height - 1) / screen.height);
+    move.dx =
+        static_cast<std::int32_t>((static_cast<std::int64_t>(x) * 65536 + screen.width - 1) / screen.width);
+    move.dy =
+        static_cast<std::int32_t>((static_cast<std::int64_t>(y) * 65536 + screen.height - 1) / screen.height);
     REQUIRE_EQ(c.desktop.sendInput(&move, 1), 1u);
     int cx = -1;
     int cy = -1;
-    REQUIRE(c.waitUntil([&] {
-        return c.desktop.cursorPos(&cx, &cy) && std::abs(cx - x) <= 1 && std::abs(cy - y) <= 1;
-    }));
+    REQUIRE(c.waitUntil(
+        [&] { return c.desktop.cursorPos(&cx, &cy) && std::abs(cx - x) <= 1 && std::abs(cy - y) <= 1; }));
     REQUIRE(c.desktop.setCursorPos(10, 20));
     REQUIRE(c.desktop.cursorPos(&cx, &cy));
     REQUIRE_EQ(cx, 10);

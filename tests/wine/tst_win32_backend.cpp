@@ -42,8 +42,9 @@ int processesNamed(const std::u16string& exeFile)
     processes.snapshot(entries);
     int count = 0;
     for (const auto& entry : entries)
-        count += CompareStringOrdinal(reinterpret_cast<const wchar_t*>(entry.exeFile.c_str()), -1,
-                                      reinterpret_cast<const wchar_t*>(exeFile.c_str()), -1, TRUE) == CSTR_EQUAL;
+        count +=
+            CompareStringOrdinal(reinterpret_cast<const wchar_t*>(entry.exeFile.c_str()), -1,
+                                 reinterpret_cast<const wchar_t*>(exeFile.c_str()), -1, TRUE) == CSTR_EQUAL;
     return count;
 }
 
@@ -56,7 +57,8 @@ bool pumpUntil(Hotkeys& hotkeys, const std::function<bool()>& done, DWORD limitM
         const ULONGLONG now = GetTickCount64();
         if (now >= deadline)
             return false;
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (!hotkeys.handleNativeEvent(&msg)) {
@@ -190,22 +192,22 @@ void registryReadsOnlyStrings()
 {
     const wchar_t* key = L"Software\\ZentrikClockBackendTest";
     HKEY handle = nullptr;
-    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) ==
-            ERROR_SUCCESS);
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
+                            nullptr) == ERROR_SUCCESS);
     const DWORD number = 7;
     RegSetValueExW(handle, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
     RegCloseKey(handle);
 
     win32::Win32Registry registry;
     std::u16string value = u"unchanged";
-    const bool readNumber =
-        registry.readString(RegistryRoot::CurrentUser, u"Software\\ZentrikClockBackendTest", u"Number", value);
+    const bool readNumber = registry.readString(RegistryRoot::CurrentUser,
+                                                u"Software\\ZentrikClockBackendTest", u"Number", value);
     RegDeleteTreeW(HKEY_CURRENT_USER, key);
     REQUIRE(!readNumber);
     REQUIRE(value == u"unchanged");
     // The machine-wide hive is readable too.
-    REQUIRE(registry.readString(RegistryRoot::LocalMachine, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                                u"ProductName", value));
+    REQUIRE(registry.readString(RegistryRoot::LocalMachine,
+                                u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"ProductName", value));
     REQUIRE(!value.empty());
 }
 
@@ -219,8 +221,8 @@ void autostartWritesTheRunValue()
     REQUIRE(autostart.enable(entry, path));
     REQUIRE(autostart.isEnabled(entry));
     std::u16string stored;
-    REQUIRE(registry.readString(RegistryRoot::CurrentUser, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", entry,
-                                stored));
+    REQUIRE(registry.readString(RegistryRoot::CurrentUser,
+                                u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", entry, stored));
     REQUIRE(stored == path);
     REQUIRE(autostart.disable(entry));
     REQUIRE(!autostart.isEnabled(entry));
@@ -231,7 +233,8 @@ void servicesAreComplete()
 {
     const Services services = win32Services();
     REQUIRE(services.desktop && services.hostDesktop == services.desktop);
-    REQUIRE(services.processes && services.registry && services.hotkeys && services.autostart && services.hidPorts);
+    REQUIRE(services.processes && services.registry && services.hotkeys && services.autostart &&
+            services.hidPorts);
     REQUIRE(services.clock == &systemClock());
     REQUIRE(services.hid == nullptr);
     // One set per process.
@@ -269,18 +272,19 @@ int main()
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv && argc >= 2)
         return runAsChild(argc, argv);
-    return winetest::run("tst_win32_backend",
-                         {
-                             {"hotkey_press_runs_its_callback", hotkeyPressRunsItsCallback},
-                             {"taken_combination_is_refused", takenCombinationIsRefused},
-                             {"unregistered_hotkey_stays_silent", unregisteredHotkeyStaysSilent},
-                             {"foreign_messages_are_not_taken_for_hotkeys", foreignMessagesAreNotTakenForHotkeys},
-                             {"command_exit_code_is_reported", commandExitCodeIsReported},
-                             {"command_arguments_arrive_intact", commandArgumentsArriveIntact},
-                             {"command_that_outlives_its_time_out_is_ended", commandThatOutlivesItsTimeOutIsEnded},
-                             {"argument_quoting", argumentQuoting},
-                             {"registry_reads_only_strings", registryReadsOnlyStrings},
-                             {"autostart_writes_the_run_value", autostartWritesTheRunValue},
-                             {"services_are_complete", servicesAreComplete},
-                         });
+    return winetest::run(
+        "tst_win32_backend",
+        {
+            {"hotkey_press_runs_its_callback", hotkeyPressRunsItsCallback},
+            {"taken_combination_is_refused", takenCombinationIsRefused},
+            {"unregistered_hotkey_stays_silent", unregisteredHotkeyStaysSilent},
+            {"foreign_messages_are_not_taken_for_hotkeys", foreignMessagesAreNotTakenForHotkeys},
+            {"command_exit_code_is_reported", commandExitCodeIsReported},
+            {"command_arguments_arrive_intact", commandArgumentsArriveIntact},
+            {"command_that_outlives_its_time_out_is_ended", commandThatOutlivesItsTimeOutIsEnded},
+            {"argument_quoting", argumentQuoting},
+            {"registry_reads_only_strings", registryReadsOnlyStrings},
+            {"autostart_writes_the_run_value", autostartWritesTheRunValue},
+            {"services_are_complete", servicesAreComplete},
+        });
 }

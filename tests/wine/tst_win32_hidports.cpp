@@ -48,8 +48,8 @@ struct FakeDevice
     HidPortInfo info;
 };
 
-FakeDevice hidDevice(const std::u16string& path, const std::u16string& id, std::uint32_t vendor, std::uint32_t product,
-                     std::uint32_t usagePage, const std::u16string& serial)
+FakeDevice hidDevice(const std::u16string& path, const std::u16string& id, std::uint32_t vendor,
+                     std::uint32_t product, std::uint32_t usagePage, const std::u16string& serial)
 {
     FakeDevice device;
     device.instanceId = id;
@@ -180,9 +180,9 @@ bool samePort(const HidPortInfo& a, const HidPortInfo& b)
 
 bool pathOnly(const HidPortInfo& info, const std::u16string& path)
 {
-    return info.path == path && info.serialNumber.empty() && info.manufacturer.empty() && info.product.empty() &&
-           info.vendorId == 0 && info.productId == 0 && info.usagePage == 0 && info.usage == 0 &&
-           info.versionNumber == 0;
+    return info.path == path && info.serialNumber.empty() && info.manufacturer.empty() &&
+           info.product.empty() && info.vendorId == 0 && info.productId == 0 && info.usagePage == 0 &&
+           info.usage == 0 && info.versionNumber == 0;
 }
 
 // ---- enumeration
@@ -230,7 +230,8 @@ void pathNormalisation()
 void arrivalOfKeyboardIsAnnounced()
 {
     // The matching device is not the first: the interface read must be the matched one's.
-    Ports p({mouse(), keysInterface(), keyboard(SecondKeyboardPath, SecondKeyboardId, u"ZK20240002"), keyboard()});
+    Ports p({mouse(), keysInterface(), keyboard(SecondKeyboardPath, SecondKeyboardId, u"ZK20240002"),
+             keyboard()});
     REQUIRE(p.watch());
     Broadcast arrival(KeyboardPath);
     REQUIRE(p.ports->handleDeviceChange(DBT_DEVICEARRIVAL, arrival.lParam()) == TRUE);
@@ -319,8 +320,10 @@ void otherDeviceChangesAreSwallowed()
     Ports p({keyboard()});
     REQUIRE(p.watch());
     Broadcast arrival(KeyboardPath);
-    for (WPARAM event : {WPARAM(DBT_DEVNODES_CHANGED), WPARAM(DBT_CONFIGCHANGED), WPARAM(DBT_DEVICEQUERYREMOVE)}) {
-        REQUIRE(p.ports->handleDeviceChange(event, event == DBT_DEVNODES_CHANGED ? 0 : arrival.lParam()) == TRUE);
+    for (WPARAM event :
+         {WPARAM(DBT_DEVNODES_CHANGED), WPARAM(DBT_CONFIGCHANGED), WPARAM(DBT_DEVICEQUERYREMOVE)}) {
+        REQUIRE(p.ports->handleDeviceChange(event, event == DBT_DEVNODES_CHANGED ? 0 : arrival.lParam()) ==
+                TRUE);
     }
     // An arrival of something that is not a device interface (a volume, a port).
     Broadcast volume(KeyboardPath, DBT_DEVTYP_VOLUME);
@@ -337,7 +340,8 @@ void unterminatedNameIsReadWithinItsSize()
     REQUIRE(p.watch());
     Broadcast removal(MousePath + u"XXXX");
     DEV_BROADCAST_DEVICEINTERFACE_W* header = removal.header();
-    header->dbcc_size = static_cast<DWORD>(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + MousePath.size() * 2);
+    header->dbcc_size =
+        static_cast<DWORD>(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + MousePath.size() * 2);
     p.ports->handleDeviceChange(DBT_DEVICEREMOVECOMPLETE, removal.lParam());
     REQUIRE(p.removed.size() == 1);
     REQUIRE(p.removed[0].path == Win32HidPorts::normalisedPath(MousePath));
@@ -403,7 +407,8 @@ void realEnumerationRunsAndFindsNoKeyboard()
 
     Win32HidPorts ports;
     REQUIRE(ports.enumeratePorts(VendorId, ProductId, UsagePage).empty());
-    REQUIRE(ports.startWatching(VendorId, ProductId, UsagePage, [](const HidPortInfo&) {}, [](const HidPortInfo&) {}));
+    REQUIRE(ports.startWatching(
+        VendorId, ProductId, UsagePage, [](const HidPortInfo&) {}, [](const HidPortInfo&) {}));
     REQUIRE(ports.watchError() == 0);
     ports.stopWatching();
 }
@@ -412,22 +417,23 @@ void realEnumerationRunsAndFindsNoKeyboard()
 
 int main()
 {
-    return winetest::run("tst_win32_hidports",
-                         {
-                             {"enumeration_keeps_only_keyboard_ports_in_order", enumerationKeepsOnlyKeyboardPortsInOrder},
-                             {"enumeration_stops_where_the_interfaces_end", enumerationStopsWhereTheInterfacesEnd},
-                             {"enumeration_without_device_set_is_empty", enumerationWithoutDeviceSetIsEmpty},
-                             {"path_normalisation", pathNormalisation},
-                             {"arrival_of_keyboard_is_announced", arrivalOfKeyboardIsAnnounced},
-                             {"arrival_of_another_interface_emits_nothing", arrivalOfAnotherInterfaceEmitsNothing},
-                             {"arrival_without_matching_device_emits_nothing", arrivalWithoutMatchingDeviceEmitsNothing},
-                             {"removal_of_announced_port_carries_its_fields", removalOfAnnouncedPortCarriesItsFields},
-                             {"removal_of_unknown_device_announces_path_only", removalOfUnknownDeviceAnnouncesPathOnly},
-                             {"removal_without_matching_device_emits_nothing", removalWithoutMatchingDeviceEmitsNothing},
-                             {"other_device_changes_are_swallowed", otherDeviceChangesAreSwallowed},
-                             {"unterminated_name_is_read_within_its_size", unterminatedNameIsReadWithinItsSize},
-                             {"notification_window_resolves_device_changes", notificationWindowResolvesDeviceChanges},
-                             {"native_messages_of_other_windows_are_handled", nativeMessagesOfOtherWindowsAreHandled},
-                             {"real_enumeration_runs_and_finds_no_keyboard", realEnumerationRunsAndFindsNoKeyboard},
-                         });
+    return winetest::run(
+        "tst_win32_hidports",
+        {
+            {"enumeration_keeps_only_keyboard_ports_in_order", enumerationKeepsOnlyKeyboardPortsInOrder},
+            {"enumeration_stops_where_the_interfaces_end", enumerationStopsWhereTheInterfacesEnd},
+            {"enumeration_without_device_set_is_empty", enumerationWithoutDeviceSetIsEmpty},
+            {"path_normalisation", pathNormalisation},
+            {"arrival_of_keyboard_is_announced", arrivalOfKeyboardIsAnnounced},
+            {"arrival_of_another_interface_emits_nothing", arrivalOfAnotherInterfaceEmitsNothing},
+            {"arrival_without_matching_device_emits_nothing", arrivalWithoutMatchingDeviceEmitsNothing},
+            {"removal_of_announced_port_carries_its_fields", removalOfAnnouncedPortCarriesItsFields},
+            {"removal_of_unknown_device_announces_path_only", removalOfUnknownDeviceAnnouncesPathOnly},
+            {"removal_without_matching_device_emits_nothing", removalWithoutMatchingDeviceEmitsNothing},
+            {"other_device_changes_are_swallowed", otherDeviceChangesAreSwallowed},
+            {"unterminated_name_is_read_within_its_size", unterminatedNameIsReadWithinItsSize},
+            {"notification_window_resolves_device_changes", notificationWindowResolvesDeviceChanges},
+            {"native_messages_of_other_windows_are_handled", nativeMessagesOfOtherWindowsAreHandled},
+            {"real_enumeration_runs_and_finds_no_keyboard", realEnumerationRunsAndFindsNoKeyboard},
+        });
 }

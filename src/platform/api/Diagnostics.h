@@ -9,7 +9,11 @@
 
 namespace platform {
 
-enum class DiagnosticLevel { Debug, Warning };
+enum class DiagnosticLevel
+{
+    Debug,
+    Warning
+};
 
 // text is UTF-8.
 using DiagnosticSink = std::function<void(DiagnosticLevel level, const std::string& text)>;

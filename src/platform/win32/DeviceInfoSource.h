@@ -16,12 +16,14 @@ class DeviceInfoSource
 public:
     using DeviceSet = std::uintptr_t; // HDEVINFO; 0 = none
 
-    enum class Scope {
+    enum class Scope
+    {
         Present,   // DIGCF_PRESENT | DIGCF_DEVICEINTERFACE (0x12)
         AllClasses // DIGCF_ALLCLASSES | DIGCF_DEVICEINTERFACE (0x14): also devices already gone
     };
 
-    enum class InterfaceRead {
+    enum class InterfaceRead
+    {
         None,       // no interface at this index: the end of the set
         Unreadable, // no detail, cannot be opened, or attributes / capabilities unavailable
         Read        // every field of the info filled

@@ -31,8 +31,7 @@ const GUID& hidGuid()
 }
 
 // The HID strings come in 126-byte buffers (63 units); a full buffer may lack the terminator.
-template <typename Reader>
-std::u16string hidString(HANDLE device, Reader reader)
+template <typename Reader> std::u16string hidString(HANDLE device, Reader reader)
 {
     wchar_t buffer[63] = {};
     if (!reader(device, buffer, sizeof(buffer)))
@@ -116,12 +115,14 @@ DeviceInfoSource::InterfaceRead SetupApiDeviceSource::readInterface(DeviceSet se
     std::vector<std::uint64_t> storage(required / sizeof(std::uint64_t) + 1); // aligned for the struct
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (!SetupDiGetDeviceInterfaceDetailW(deviceInfo(set), &interfaceData, detail, required, nullptr, nullptr))
+    if (!SetupDiGetDeviceInterfaceDetailW(deviceInfo(set), &interfaceData, detail, required, nullptr,
+                                          nullptr))
         return InterfaceRead::Unreadable;
     info.path = fromWide(detail->DevicePath);
 
-    HANDLE device = CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE device =
+        CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (device == INVALID_HANDLE_VALUE) {
         // System keyboards and mice refuse to be opened; that is normal and not worth a line.
         if (GetLastError() != ERROR_ACCESS_DENIED)

@@ -178,13 +178,15 @@ bool Win32Desktop::sendMessageTimeout(WindowId window, std::uint32_t message, st
                                       std::uintptr_t* result)
 {
     DWORD_PTR answer = 0;
-    const bool ok = SendMessageTimeoutW(hwnd(window), message, wParam, lParam, flags, timeoutMs, &answer) != 0;
+    const bool ok =
+        SendMessageTimeoutW(hwnd(window), message, wParam, lParam, flags, timeoutMs, &answer) != 0;
     if (ok && result)
         *result = answer;
     return ok;
 }
 
-bool Win32Desktop::postMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+bool Win32Desktop::postMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                               std::intptr_t lParam)
 {
     return PostMessageW(hwnd(window), message, wParam, lParam);
 }

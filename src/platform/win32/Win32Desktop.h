@@ -31,9 +31,11 @@ public:
 
     std::intptr_t sendMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam,
                               std::intptr_t lParam) override;
-    bool sendMessageTimeout(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
-                            std::uint32_t flags, std::uint32_t timeoutMs, std::uintptr_t* result) override;
-    bool postMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    bool sendMessageTimeout(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam, std::uint32_t flags, std::uint32_t timeoutMs,
+                            std::uintptr_t* result) override;
+    bool postMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                     std::intptr_t lParam) override;
 
     bool setWindowPos(WindowId window, WindowId insertAfter, int x, int y, int cx, int cy,
                       std::uint32_t flags) override;
@@ -49,7 +51,8 @@ public:
     bool setCursorPos(int x, int y) override;
     ScreenSize screenSize() override;
 
-    std::unique_ptr<ForegroundHook> hookForeground(ForegroundCallback callback, Dispatcher dispatcher) override;
+    std::unique_ptr<ForegroundHook> hookForeground(ForegroundCallback callback,
+                                                   Dispatcher dispatcher) override;
 };
 
 } // namespace platform::win32

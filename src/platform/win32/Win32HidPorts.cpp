@@ -76,8 +76,8 @@ int Win32HidPorts::infoFromHandle(const Filter& filter, DeviceInfoSource::Device
     case DeviceInfoSource::InterfaceRead::Read:
         break;
     }
-    const bool ours =
-        info.vendorId == filter.vendorId && info.productId == filter.productId && info.usagePage == filter.usagePage;
+    const bool ours = info.vendorId == filter.vendorId && info.productId == filter.productId &&
+                      info.usagePage == filter.usagePage;
     return ours ? 1 : 2;
 }
 
@@ -158,8 +158,7 @@ void Win32HidPorts::destroyWindow()
 bool Win32HidPorts::handleNativeMessage(const void* message, long* result)
 {
     const MSG* msg = static_cast<const MSG*>(message);
-    if (!msg || msg->message != WM_DEVICECHANGE || !m_window ||
-        msg->hwnd == reinterpret_cast<HWND>(m_window))
+    if (!msg || msg->message != WM_DEVICECHANGE || !m_window || msg->hwnd == reinterpret_cast<HWND>(m_window))
         return false;
     const long answer = handleDeviceChange(msg->wParam, msg->lParam);
     if (result)
@@ -221,7 +220,8 @@ void Win32HidPorts::matchAndDispatchChangedDevice(const std::u16string& path, st
         for (; m_source->deviceExists(set, index); ++index) {
             std::u16string id;
             // An empty id would be "contained" in every path.
-            if (m_source->instanceId(set, index, id) && !id.empty() && path.find(id) != std::u16string::npos) {
+            if (m_source->instanceId(set, index, id) && !id.empty() &&
+                path.find(id) != std::u16string::npos) {
                 matched = true;
                 break;
             }

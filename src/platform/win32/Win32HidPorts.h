@@ -55,7 +55,8 @@ private:
     };
 
     // 0 = no interface at index (end), 1 = a port of the filter, 2 = any other or unreadable one.
-    int infoFromHandle(const Filter& filter, DeviceInfoSource::DeviceSet set, unsigned index, HidPortInfo& info);
+    int infoFromHandle(const Filter& filter, DeviceInfoSource::DeviceSet set, unsigned index,
+                       HidPortInfo& info);
     void destroyWindow();
 
     std::unique_ptr<DeviceInfoSource> m_source;

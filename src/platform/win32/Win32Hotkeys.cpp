@@ -15,7 +15,8 @@ Win32Hotkeys::~Win32Hotkeys()
         UnregisterHotKey(nullptr, entry.first);
 }
 
-int Win32Hotkeys::registerHotkey(std::uint32_t modifiers, std::uint32_t virtualKey, std::function<void()> onPressed)
+int Win32Hotkeys::registerHotkey(std::uint32_t modifiers, std::uint32_t virtualKey,
+                                 std::function<void()> onPressed)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_nextId > LastApplicationId)

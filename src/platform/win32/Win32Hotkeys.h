@@ -15,7 +15,8 @@ class Win32Hotkeys : public Hotkeys
 public:
     ~Win32Hotkeys() override;
 
-    int registerHotkey(std::uint32_t modifiers, std::uint32_t virtualKey, std::function<void()> onPressed) override;
+    int registerHotkey(std::uint32_t modifiers, std::uint32_t virtualKey,
+                       std::function<void()> onPressed) override;
     void unregisterHotkey(int id) override;
     // message: a const MSG*.
     bool handleNativeEvent(const void* message) override;

@@ -78,7 +78,8 @@ bool Win32Processes::isWow64Process(ProcessHandle handle, bool* wow64)
     return true;
 }
 
-bool Win32Processes::enumProcessModules(ProcessHandle handle, ModuleFilter filter, std::vector<ModuleEntry>& out)
+bool Win32Processes::enumProcessModules(ProcessHandle handle, ModuleFilter filter,
+                                        std::vector<ModuleEntry>& out)
 {
     out.clear();
     const DWORD listFlag = filter == ModuleFilter::Bits64 ? LIST_MODULES_64BIT : LIST_MODULES_32BIT;
@@ -104,12 +105,13 @@ bool Win32Processes::enumProcessModules(ProcessHandle handle, ModuleFilter filte
     return true;
 }
 
-bool Win32Processes::readProcessMemory(ProcessHandle handle, std::uint64_t address, void* buffer, std::size_t size,
-                                       std::size_t* bytesRead)
+bool Win32Processes::readProcessMemory(ProcessHandle handle, std::uint64_t address, void* buffer,
+                                       std::size_t size, std::size_t* bytesRead)
 {
     SIZE_T read = 0;
-    const bool ok = ReadProcessMemory(handleOf(handle), reinterpret_cast<LPCVOID>(static_cast<std::uintptr_t>(address)),
-                                      buffer, size, &read);
+    const bool ok =
+        ReadProcessMemory(handleOf(handle), reinterpret_cast<LPCVOID>(static_cast<std::uintptr_t>(address)),
+                          buffer, size, &read);
     if (bytesRead)
         *bytesRead = read;
     return ok || failed();
@@ -141,7 +143,8 @@ std::u16string Win32Processes::quoteArgument(const std::u16string& argument)
     return quoted;
 }
 
-CommandResult Win32Processes::runCommand(const std::u16string& program, const std::vector<std::u16string>& arguments,
+CommandResult Win32Processes::runCommand(const std::u16string& program,
+                                         const std::vector<std::u16string>& arguments,
                                          std::uint32_t timeoutMs)
 {
     CommandResult result;

@@ -15,7 +15,8 @@ public:
     void closeHandle(ProcessHandle handle) override;
     bool queryFullProcessImageName(ProcessHandle handle, std::u16string& path) override;
     bool isWow64Process(ProcessHandle handle, bool* wow64) override;
-    bool enumProcessModules(ProcessHandle handle, ModuleFilter filter, std::vector<ModuleEntry>& out) override;
+    bool enumProcessModules(ProcessHandle handle, ModuleFilter filter,
+                            std::vector<ModuleEntry>& out) override;
     bool readProcessMemory(ProcessHandle handle, std::uint64_t address, void* buffer, std::size_t size,
                            std::size_t* bytesRead) override;
     std::uint32_t lastError() override;

@@ -16,11 +16,13 @@ bool Win32Registry::readString(RegistryRoot root, const std::u16string& key, con
 {
     // RegGetValueW checks the type and guarantees a terminated string (RegQueryValueExW does neither).
     DWORD bytes = 0;
-    LSTATUS status = RegGetValueW(rootKey(root), wide(key), wide(name), RRF_RT_REG_SZ, nullptr, nullptr, &bytes);
+    LSTATUS status =
+        RegGetValueW(rootKey(root), wide(key), wide(name), RRF_RT_REG_SZ, nullptr, nullptr, &bytes);
     while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
         std::u16string buffer(bytes / sizeof(char16_t) + 1, u'\0');
         DWORD size = static_cast<DWORD>(buffer.size() * sizeof(char16_t));
-        status = RegGetValueW(rootKey(root), wide(key), wide(name), RRF_RT_REG_SZ, nullptr, buffer.data(), &size);
+        status =
+            RegGetValueW(rootKey(root), wide(key), wide(name), RRF_RT_REG_SZ, nullptr, buffer.data(), &size);
         if (status == ERROR_SUCCESS) {
             buffer.resize(std::char_traits<char16_t>::length(buffer.c_str()));
             value = std::move(buffer);

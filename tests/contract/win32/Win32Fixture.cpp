@@ -161,15 +161,15 @@ WindowId Win32Fixture::createDialog(const std::u16string& title, const std::vect
 {
     // Staggered near the top left, clear of the bottom-right corner the input cases click in.
     const short offset = static_cast<short>(10 * (m_dialogs.size() % 8));
-    DialogTemplate dialogTemplate(title, static_cast<short>(10 + offset), static_cast<short>(10 + offset), 140,
-                                  static_cast<short>(20 + 14 * children.size()), children.size());
+    DialogTemplate dialogTemplate(title, static_cast<short>(10 + offset), static_cast<short>(10 + offset),
+                                  140, static_cast<short>(20 + 14 * children.size()), children.size());
     short y = 5;
     for (const ChildSpec& child : children) {
         dialogTemplate.addItem(child, y);
         y = static_cast<short>(y + 14);
     }
-    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate.data(), nullptr, dialogProc,
-                                             reinterpret_cast<LPARAM>(this));
+    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate.data(), nullptr,
+                                             dialogProc, reinterpret_cast<LPARAM>(this));
     if (!dialog) {
         std::printf("# CreateDialogIndirectParamW failed: %lu\n", GetLastError());
         return 0;
@@ -200,8 +200,8 @@ DWORD WINAPI Win32Fixture::hungThread(void* context)
 {
     auto* start = static_cast<HungStart*>(context);
     // Hidden and never activated: activation changes elsewhere must not wait on this thread.
-    HWND window = CreateWindowExW(WS_EX_NOACTIVATE, L"Static", L"hung", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateWindowExW(WS_EX_NOACTIVATE, L"Static", L"hung", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     HANDLE release = start->release;
     start->window = window;
     SetEvent(start->ready);
@@ -300,8 +300,8 @@ platform::ProcessId Win32Fixture::startIdleProcess(const std::u16string& imageNa
         L"\"" + idle.executable + L"\" --idle " + std::to_wstring(GetCurrentProcessId());
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(idle.executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &idle.info)) {
+    if (!CreateProcessW(idle.executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &idle.info)) {
         DeleteFileW(idle.executable.c_str());
         return 0;
     }
@@ -332,7 +332,8 @@ bool Win32Fixture::deliversForegroundEvents(std::string& whyNot)
     std::string version;
     if (!runningUnderWine(version))
         return true;
-    whyNot = "Wine " + version + " raises no EVENT_SYSTEM_FOREGROUND WinEvents, so foreground changes never reach a hook";
+    whyNot = "Wine " + version +
+             " raises no EVENT_SYSTEM_FOREGROUND WinEvents, so foreground changes never reach a hook";
     return false;
 }
 
@@ -341,7 +342,8 @@ bool Win32Fixture::findsAfterChildOfOtherClass(std::string& whyNot)
     std::string version;
     if (!runningUnderWine(version))
         return true;
-    whyNot = "Wine " + version + "'s FindWindowExW looks for childAfter among the children of the searched class only, "
+    whyNot = "Wine " + version +
+             "'s FindWindowExW looks for childAfter among the children of the searched class only, "
              "and finds nothing when it has another class";
     return false;
 }

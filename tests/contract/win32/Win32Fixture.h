@@ -26,7 +26,8 @@ public:
     platform::Processes& processes() override { return *m_services.processes; }
     platform::Registry& registry() override { return *m_services.registry; }
 
-    platform::WindowId createDialog(const std::u16string& title, const std::vector<ChildSpec>& children) override;
+    platform::WindowId createDialog(const std::u16string& title,
+                                    const std::vector<ChildSpec>& children) override;
     std::vector<CommandRecord> commandsReceived(platform::WindowId dialog) override;
     void destroyWindow(platform::WindowId window) override;
     platform::WindowId createHungWindow() override;
