@@ -79,6 +79,9 @@ public:
     // ---- messages
     // SendMessageW. WM_GETTEXT takes (buffer size in units, char16_t* buffer) and returns the
     // units copied, truncating to the buffer; WM_SETTEXT takes (0, const char16_t*).
+    // Returns after the receiver handled the message, with what it sent on the way: a single-line
+    // edit given WM_SETTEXT has sent its parent WM_COMMAND (id, EN_CHANGE, the edit); a button
+    // given BM_CLICK has taken the focus and sent WM_COMMAND (id, BN_CLICKED, the button).
     virtual std::intptr_t sendMessage(WindowId window, std::uint32_t message, std::uintptr_t wParam,
                                       std::intptr_t lParam) = 0;
     // SendMessageTimeoutW: false when the call failed or timed out (for SMTO_ABORTIFHUNG also when
