@@ -6,7 +6,6 @@
 #include "trade/TradeOutcomeSink.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 
 #include <cmath>
 
@@ -64,7 +63,7 @@ bool BuyRestrictions::priceLimitCheck()
     QString priceText;
     trade::HWND dialog = 0;
     {
-        QMutexLocker lock(&m_machine.mutex());
+        StateMachine::Lock lock(m_machine.mutex());
         priceText = m_machine.record()->priceText;
         dialog = m_machine.record()->hwnd;
     }
@@ -104,7 +103,7 @@ bool BuyRestrictions::amountLimitCheck(int& quantity)
     QString priceText;
     QString code;
     {
-        QMutexLocker lock(&m_machine.mutex());
+        StateMachine::Lock lock(m_machine.mutex());
         priceText = m_machine.record()->priceText;
         code = m_machine.record()->code;
     }

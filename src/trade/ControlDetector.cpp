@@ -3,7 +3,6 @@
 #include "trade/DetectionWorker.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 
 ControlDetector::ControlDetector(StateMachine* stateMachine, DetectionWorker* worker, QObject* parent)
     : QThread(parent), m_stateMachine(stateMachine), m_worker(worker)
@@ -20,9 +19,9 @@ ControlDetector::~ControlDetector()
 void ControlDetector::setNewTask(trade::WPARAM hwnd)
 {
     qDebug().noquote() << "收到新任务，hwnd:" << hwnd;
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_pendingHwnd = hwnd;
-    m_condition.wakeOne();
+    m_condition.notify_one();
     qDebug().noquote() << "新任务已设置，等待处理";
 }
 
@@ -31,9 +30,9 @@ void ControlDetector::run()
     m_running = true;
     for (;;) {
         {
-            QMutexLocker lock(&m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
             if (!m_pendingHwnd)
-                m_condition.wait(&m_mutex, 100);
+                m_condition.wait_for(lock, std::chrono::milliseconds(100));
         }
         if (isInterruptionRequested()) {
             m_running = false;
@@ -42,7 +41,7 @@ void ControlDetector::run()
 
         trade::WPARAM task = 0;
         {
-            QMutexLocker lock(&m_mutex);
+            std::lock_guard<std::mutex> lock(m_mutex);
             if (m_pendingHwnd) {
                 if (m_taskInProgress) {
                     qDebug().noquote() << "新任务到达，立即中断旧任务";
@@ -57,7 +56,7 @@ void ControlDetector::run()
             qDebug().noquote() << "开始执行新任务，hwnd:" << task;
             m_worker->performDetection(task);
             {
-                QMutexLocker lock(&m_mutex);
+                std::lock_guard<std::mutex> lock(m_mutex);
                 m_taskInProgress = false;
             }
             emit taskCompleted();
@@ -72,12 +71,12 @@ void ControlDetector::stop()
     qDebug().noquote() << "ControlDetector 停止";
     requestInterruption();
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (m_taskInProgress)
             m_worker->stop();
         m_taskInProgress = false;
         m_pendingHwnd = 0;
-        m_condition.wakeAll();
+        m_condition.notify_all();
     }
     quit();
     wait();

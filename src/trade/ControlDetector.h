@@ -2,11 +2,11 @@
 
 #include "trade/TradeTypes.h"
 
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class DetectionWorker;
 class StateMachine;
@@ -43,8 +43,10 @@ protected:
 private:
     StateMachine* m_stateMachine;
     DetectionWorker* m_worker;
-    QMutex m_mutex;
-    QWaitCondition m_condition;
+    // Standard primitives rather than QMutex/QWaitCondition: the same semantics, and visible to
+    // the thread sanitizer, which cannot see into the uninstrumented Qt library.
+    std::mutex m_mutex;
+    std::condition_variable m_condition;
     trade::WPARAM m_pendingHwnd = 0; // 0: nothing waiting
     bool m_taskInProgress = false;
     std::atomic<bool> m_running{false};

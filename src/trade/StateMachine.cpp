@@ -2,8 +2,6 @@
 
 #include "platform/api/Platform.h"
 
-#include <QMutexLocker>
-
 StateMachine::StateMachine(QObject* parent) : StateMachine(*platform::services().clock, parent) {}
 
 StateMachine::StateMachine(platform::Clock& clock, QObject* parent) : QObject(parent), m_clock(clock) {}
@@ -15,7 +13,7 @@ qint64 StateMachine::now() const
 
 void StateMachine::setState(State state)
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     if (state == m_state.load())
         return;
     m_state = state;
@@ -24,7 +22,7 @@ void StateMachine::setState(State state)
 
 void StateMachine::setWindow(trade::HWND hwnd, const QString& className, const QString& title)
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     const bool otherWindow = hwnd != m_record.hwnd;
     m_record.hwnd = hwnd;
     m_record.className = className;
@@ -62,14 +60,14 @@ void StateMachine::beginTransaction()
 
 void StateMachine::setStep(unsigned step)
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     m_step = step;
     m_stepChangedAt = now();
 }
 
 void StateMachine::advanceStep()
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     m_stepChangedAt = now();
     const unsigned current = m_step.load();
     m_step = current >= FinalStep ? FinalStep : current + 1;
@@ -77,18 +75,18 @@ void StateMachine::advanceStep()
 
 void StateMachine::markCommitted()
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     m_committed = true;
 }
 
 void StateMachine::clearCommitted()
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     m_committed = false;
 }
 
 trade::HWND StateMachine::window() const
 {
-    QMutexLocker lock(&m_mutex);
+    Lock lock(m_mutex);
     return m_record.hwnd;
 }

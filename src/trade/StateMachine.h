@@ -3,9 +3,8 @@
 #include "trade/TradeWindowRecord.h"
 
 #include <QObject>
-#include <QRecursiveMutex>
-
 #include <atomic>
+#include <mutex>
 
 namespace platform {
 class Clock;
@@ -19,7 +18,7 @@ class Clock;
 // setter takes one recursive lock; state, step, the two times and the committed flag are atomic
 // reads without the lock. The record is reached by pointer: the worker owns its reading fields,
 // the watcher writes window, class and title through setWindow. Code that reads the record from
-// another thread than the one writing it takes mutex() for the duration (snapshot() does).
+// another thread than the one writing it holds mutex() meanwhile (WindowState::capture does).
 class StateMachine : public QObject
 {
     Q_OBJECT
@@ -76,7 +75,9 @@ public:
 
     // The lock every setter takes; hold it while reading or writing several record fields that
     // another thread may change.
-    QRecursiveMutex& mutex() const { return m_mutex; }
+    // A standard recursive mutex: visible to the thread sanitizer, unlike Qt's.
+    using Lock = std::lock_guard<std::recursive_mutex>;
+    std::recursive_mutex& mutex() const { return m_mutex; }
     // The current window, read under the lock.
     trade::HWND window() const;
 
@@ -88,7 +89,7 @@ private:
     void beginTransaction();
 
     platform::Clock& m_clock;
-    mutable QRecursiveMutex m_mutex;
+    mutable std::recursive_mutex m_mutex;
     TradeWindowRecord m_record;
     std::atomic<State> m_state{Idle};
     std::atomic<qint64> m_stateEnteredAt{0};

@@ -1,10 +1,8 @@
 #include "trade/WindowState.h"
 
-#include <QMutexLocker>
-
 WindowState WindowState::capture(const StateMachine& machine)
 {
-    QMutexLocker lock(&machine.mutex());
+    StateMachine::Lock lock(machine.mutex());
     WindowState copy;
     copy.record = *machine.record();
     copy.state = machine.state();

@@ -5,8 +5,6 @@
 #include "trade/DetectionWorker.h"
 #include "trade/StateMachine.h"
 
-#include <QSignalSpy>
-
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -61,6 +59,21 @@ private:
     int m_stops = 0;
 };
 
+// Counts taskCompleted on the test's thread: the signal comes from the detector thread and is
+// delivered queued, so the count is never read while the detector writes it.
+class CompletionCounter : public QObject
+{
+public:
+    explicit CompletionCounter(ControlDetector* detector)
+    {
+        connect(detector, &ControlDetector::taskCompleted, this, [this] { ++m_count; });
+    }
+    int count() const { return m_count; }
+
+private:
+    int m_count = 0;
+};
+
 } // namespace
 
 class TestControlDetector : public QObject
@@ -75,10 +88,9 @@ private slots:
     {
         RecordingWorker worker;
         ControlDetector detector(&m_machine, &worker);
-        QSignalSpy completed(&detector, &ControlDetector::taskCompleted);
+        CompletionCounter completed(&detector);
         detector.start();
         detector.setNewTask(0x1234);
-        // The spy records on the detector thread; count, rather than wait for a later emission.
         QTRY_COMPARE(completed.count(), 1);
         QCOMPARE(worker.runs(), std::vector<trade::WPARAM>{0x1234});
 
@@ -93,13 +105,14 @@ private slots:
     {
         RecordingWorker worker;
         ControlDetector detector(&m_machine, &worker);
-        QSignalSpy completed(&detector, &ControlDetector::taskCompleted);
+        CompletionCounter completed(&detector);
         // Both arrive before the thread looks at its slot: only the newer window is processed.
         detector.setNewTask(0xA);
         detector.setNewTask(0xB);
         detector.start();
         QTRY_COMPARE(completed.count(), 1);
         detector.stop();
+        QCoreApplication::processEvents(); // everything the finished thread emitted
         QCOMPARE(worker.runs(), std::vector<trade::WPARAM>{0xB});
         QCOMPARE(completed.count(), 1);
     }
@@ -108,7 +121,7 @@ private slots:
     {
         RecordingWorker worker(true);
         ControlDetector detector(&m_machine, &worker);
-        QSignalSpy completed(&detector, &ControlDetector::taskCompleted);
+        CompletionCounter completed(&detector);
         detector.start();
         detector.setNewTask(0x1);
         QTRY_VERIFY(worker.isRunning());
@@ -127,7 +140,7 @@ private slots:
     {
         RecordingWorker worker(true);
         ControlDetector detector(&m_machine, &worker);
-        QSignalSpy completed(&detector, &ControlDetector::taskCompleted);
+        CompletionCounter completed(&detector);
         detector.start();
         detector.setNewTask(0x10);
         QTRY_VERIFY(worker.isRunning());
@@ -138,6 +151,7 @@ private slots:
         QVERIFY(!worker.isRunning());
         QVERIFY(worker.stops() >= 1);
         QCOMPARE(worker.runs(), std::vector<trade::WPARAM>{0x10});
+        QCoreApplication::processEvents();
         QCOMPARE(completed.count(), 1);
     }
 
@@ -154,7 +168,7 @@ private slots:
         QVERIFY(worker.runs().empty());
 
         // It can be started again after a stop, as the manager does on the next trading mode.
-        QSignalSpy completed(&detector, &ControlDetector::taskCompleted);
+        CompletionCounter completed(&detector);
         detector.start();
         detector.setNewTask(0x77);
         QTRY_COMPARE(completed.count(), 1);

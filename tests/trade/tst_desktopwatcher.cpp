@@ -227,45 +227,55 @@ private slots:
 
     void followsTheForegroundOnItsThread()
     {
-        Watched w;
-        sim::FakeTdx tdx(w.f.system); // its main window is in front when the watcher starts
-        QVERIFY(!w.watcher.isHooked());
-        w.watcher.start();
-        QTRY_COMPARE(w.changed.count(), 1); // the window in front is classified at once
-        QTRY_VERIFY(w.watcher.isHooked());
-        QCOMPARE(w.machine.state(), StateMachine::TdxLayout);
-        QCOMPARE(w.changed.at(0).at(0).value<trade::WPARAM>(), trade::WPARAM(tdx.mainWindow()));
+        SimFixture f;
+        StateMachine machine(f.clock);
+        DesktopWatcher watcher(&machine, [] { return false; });
+        // Received on this thread (queued from the watcher's), as the connection manager does.
+        std::vector<trade::WPARAM> changed;
+        QObject receiver;
+        connect(&watcher, &DesktopWatcher::desktopChanged, &receiver,
+                [&changed](trade::WPARAM w) { changed.push_back(w); });
+        sim::FakeTdx tdx(f.system); // its main window is in front when the watcher starts
+        QVERIFY(!watcher.isHooked());
+        watcher.start();
+        QTRY_COMPARE(changed.size(), std::size_t(1)); // the window in front is classified at once
+        QTRY_VERIFY(watcher.isHooked());
+        QCOMPARE(machine.state(), StateMachine::TdxLayout);
+        QCOMPARE(changed.at(0), trade::WPARAM(tdx.mainWindow()));
 
         const WindowId dialog = tdx.openFlashBuy();
-        QTRY_COMPARE(w.changed.count(), 2);
-        QCOMPARE(w.changed.at(1).at(0).value<trade::WPARAM>(), trade::WPARAM(dialog));
-        QCOMPARE(w.machine.state(), StateMachine::FlashBuy);
+        QTRY_COMPARE(changed.size(), std::size_t(2));
+        QCOMPARE(changed.at(1), trade::WPARAM(dialog));
+        QCOMPARE(machine.state(), StateMachine::FlashBuy);
 
-        w.watcher.stop();
-        QVERIFY(w.watcher.isFinished());
-        QVERIFY(!w.watcher.isHooked());
+        watcher.stop();
+        QVERIFY(watcher.isFinished());
+        QVERIFY(!watcher.isHooked());
         tdx.openFlashSell();
-        QCOMPARE(w.machine.state(), StateMachine::FlashBuy);
-        QCOMPARE(w.changed.count(), 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(machine.state(), StateMachine::FlashBuy);
+        QCOMPARE(changed.size(), std::size_t(2));
 
         // Started again (the next trading mode), it hooks again.
-        w.watcher.start();
-        QTRY_COMPARE(w.machine.state(), StateMachine::FlashSell);
-        w.watcher.stop();
+        watcher.start();
+        QTRY_COMPARE(machine.state(), StateMachine::FlashSell);
+        watcher.stop();
     }
 
     void theSignalsCrossToTheGuiThread()
     {
-        Watched w;
-        sim::FakeTdx tdx(w.f.system);
+        SimFixture f;
+        StateMachine machine(f.clock);
+        DesktopWatcher watcher(&machine, [] { return false; });
+        sim::FakeTdx tdx(f.system);
         QThread* receivedOn = nullptr;
         QObject receiver;
-        connect(&w.watcher, &DesktopWatcher::desktopChanged, &receiver,
+        connect(&watcher, &DesktopWatcher::desktopChanged, &receiver,
                 [&receivedOn](trade::WPARAM) { receivedOn = QThread::currentThread(); });
-        w.watcher.start();
+        watcher.start();
         QTRY_VERIFY(receivedOn != nullptr);
         QCOMPARE(receivedOn, QThread::currentThread());
-        w.watcher.stop();
+        watcher.stop();
     }
 
     void pollFollowsTheLayoutPages()

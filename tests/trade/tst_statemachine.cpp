@@ -197,7 +197,7 @@ private slots:
         // step; the lock must let the same thread in again.
         platform::ManualClock clock;
         StateMachine m(clock);
-        QMutexLocker lock(&m.mutex());
+        StateMachine::Lock lock(m.mutex());
         m.setState(StateMachine::FlashBuy);
         m.setWindow(3, QStringLiteral("#32770"), QStringLiteral("闪电买入"));
         m.advanceStep();
