@@ -10,9 +10,6 @@ void registerMetaTypes()
 {
     qRegisterMetaType<HWND>("trade::HWND");
     qRegisterMetaType<WPARAM>("trade::WPARAM");
-    // The short names too, for connections written with SIGNAL()/SLOT() texts.
-    qRegisterMetaType<HWND>("HWND");
-    qRegisterMetaType<WPARAM>("WPARAM");
     qRegisterMetaType<WindowState>("WindowState");
 }
 
