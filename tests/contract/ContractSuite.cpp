@@ -288,15 +288,15 @@ bool hasCommand(const std::vector<CommandRecord>& records, std::uintptr_t wParam
 
 void childWindowsInCreationOrder(Case& c)
 {
-    const auto spec = orderDialog();
-    const WindowId dialog = c.dialog(uniqueTitle(u"闪电买入"), spec);
+    const auto layout = orderDialog();
+    const WindowId dialog = c.dialog(uniqueTitle(u"闪电买入"), layout);
     REQUIRE(dialog);
     const auto children = c.desktop.childWindows(dialog);
-    REQUIRE_EQ(children.size(), spec.size());
-    for (std::size_t i = 0; i < spec.size(); ++i) {
-        REQUIRE_EQ(c.className(children[i]), spec[i].className);
-        REQUIRE_EQ(c.text(children[i]), spec[i].text);
-        REQUIRE_EQ(c.desktop.dlgCtrlId(children[i]), spec[i].controlId);
+    REQUIRE_EQ(children.size(), layout.size());
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        REQUIRE_EQ(c.className(children[i]), layout[i].className);
+        REQUIRE_EQ(c.text(children[i]), layout[i].text);
+        REQUIRE_EQ(c.desktop.dlgCtrlId(children[i]), layout[i].controlId);
     }
 }
 
