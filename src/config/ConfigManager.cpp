@@ -350,8 +350,10 @@ QFont ConfigManager::font()
 {
     QMutexLocker lock(&m_mutex);
     QFont f(text(QStringLiteral("Font/Family"), kDefaultFamily));
-    f.setPointSize(number(QStringLiteral("Font/Size"), kDefaultSize));
-    f.setWeight(number(QStringLiteral("Font/Weight"), kDefaultWeight));
+    // A hand-edited file may hold sizes and weights QFont cannot take.
+    const int size = number(QStringLiteral("Font/Size"), kDefaultSize);
+    f.setPointSize(size > 0 ? size : kDefaultSize);
+    f.setWeight(qBound(0, number(QStringLiteral("Font/Weight"), kDefaultWeight), 99));
     f.setItalic(flag(QStringLiteral("Font/Italic"), kDefaultItalic));
     return f;
 }

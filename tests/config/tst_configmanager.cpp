@@ -175,6 +175,15 @@ private slots:
         QCOMPARE(store.tdxBuyMaxAmount(), 0);
     }
 
+    void fontKeysQFontCannotTake()
+    {
+        writeIni("[Font]\nFamily=Courier\nSize=abc\nWeight=500\nItalic=true\n");
+        ConfigManager store(m_dir->path());
+        QCOMPARE(store.font().pointSize(), 30);
+        QCOMPARE(store.font().weight(), 99);
+        QCOMPARE(store.font().italic(), true);
+    }
+
     void colourIsWrittenWithoutAlpha()
     {
         ConfigManager store(m_dir->path());
