@@ -1,0 +1,186 @@
+#pragma once
+
+#include "trade/BuyRestrictions.h"
+#include "trade/DetectionWorker.h"
+#include "trade/FieldReadResult.h"
+#include "trade/QuantityStabilityTracker.h"
+#include "trade/StateMachine.h"
+#include "trade/TradeOutcomeSink.h"
+#include "trade/TradeTypes.h"
+#include "trade/WindowState.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+
+namespace platform {
+class Clock;
+}
+
+// The order dialog worker: the part of the program that actually trades.
+//
+// The keyboard reports the trade type of the key that was pressed (onTradeTypeSet) and types the
+// client's hot key; the desktop watcher classifies the window that comes to the front; the
+// control detector then runs performDetection on its own thread. The worker reads code, name,
+// price, quantity and maximum quantity out of a TDX order dialog, enforces the user's buy
+// restrictions and limits, computes and sets the quantity of 1/2 … 1/5 orders, confirms the
+// dialog or closes it, and reports every decision: actionSignal for the keyboard, notice for the
+// spoken outcome, tradeCompleted with the elapsed time. THS order dialogs, the "Tdx" box, the
+// cancel boxes and the order-submitted notice get short fixed sequences.
+//
+// Time comes from the state machine's clock. Clicking and closing are handed to the GUI thread
+// (requestClickButton, requestCloseWindow); typing the quantity and pressing Enter happen on the
+// worker's thread.
+class EditBoxChangeWorker : public QObject, public DetectionWorker, public TradeOutcomeSink
+{
+    Q_OBJECT
+
+public:
+    // The state machine is shared and not owned; parent is the owner (the connection manager).
+    // Loads the configuration.
+    explicit EditBoxChangeWorker(StateMachine* stateMachine, QObject* parent = nullptr);
+    ~EditBoxChangeWorker() override;
+
+    // The process remembers a few things across workers and dialogs: the configuration prompts
+    // already asked, the last dialog handed to the automatic profile switch, the last pass that
+    // was logged. This forgets them, as a restart of the program would (tests, tools).
+    static void forgetProcessHistory();
+
+    // TradeOutcomeSink: the buy rules report through the worker's signals.
+    void sendAction(int action, int reason) override;
+    void sendNotice(int action, int reason) override;
+    void requestClose(trade::HWND window) override;
+
+signals:
+    void actionSignal(int action, int reason = 0);
+    void appChangesDetected(int appType, int subtype);
+    void notice(int action, int reason = 0);
+    void tradeCompleted(int tradeType, qint64 elapsedMs);
+    void workFinished();
+    void detectionFinished(WindowState state);
+    void requestOpenTestDialog();
+    void requestShowConfigPrompt(QString dataType, QString dialogTypeName);
+    void requestSwitchProfile(QString profileName, QString dataType, QString dialogTypeName);
+    void requestCloseWindow(trade::HWND hwnd);
+    void requestClickButton(trade::HWND buttonHwnd);
+
+public slots:
+    // Works on the state machine's current window (the argument is not used) until the
+    // transaction ends, the state becomes Idle, 5000 ms have passed or stop() is called.
+    void performDetection(trade::WPARAM hwnd) override;
+    // From the keyboard: the trade type of the key pressed; flag set means the keyboard does the
+    // split itself (keyboard split mode). buyIndex is not used.
+    void onTradeTypeSet(int buyIndex, int type, int flag);
+    void onTradeCompleted(int tradeType);
+    void onReloadCfg();
+    bool isRunning() const override;
+    void stop() override;
+
+private:
+    struct Config
+    {
+        BuyLimits limits;
+        int codeIndex = -1;
+        int nameIndex = -1;
+        int priceIndex = -1;
+        int quantityIndex = -1;
+        int maxQuantityIndex = -1;
+        int marginCodeIndex = -1;
+        int marginNameIndex = -1;
+        int marginPriceIndex = -1;
+        int marginQuantityIndex = -1;
+        int marginMaxQuantityIndex = -1;
+    };
+    // The dialog kind by its title: 0 buy, 1 sell, 2 margin buy, 3 other.
+    struct Indexes
+    {
+        int code = -1;
+        int name = -1;
+        int price = -1;
+        int quantity = -1;
+        int maxQuantity = -1;
+    };
+    enum class Checks
+    {
+        Pending,
+        Passed,
+        Refused
+    };
+
+    void loadConfig();
+    Config config() const;
+    qint64 now() const;
+    void sleepMs(int ms);
+
+    void processState();
+    void handleMainWindow(StateMachine::State state, unsigned step);
+    void handleThsDialog(unsigned step, trade::HWND window);
+    void handleSimpleDialog(StateMachine::State state, unsigned step, trade::HWND window);
+    void handleFlashOrder(unsigned step);
+
+    void beginOrderDialogIfNew(trade::HWND dialog);
+    void runAutoProfileSwitch(trade::HWND dialog);
+    Checks buyChecks(trade::HWND dialog, int kind, const Indexes& indexes, const Config& cfg);
+    void flashStep0(trade::HWND dialog, int kind, const Indexes& indexes, const Config& cfg);
+    void flashStep1(trade::HWND dialog);
+    void flashStep2(trade::HWND dialog, const Indexes& indexes);
+    void flashStep3(trade::HWND dialog, int kind, const Indexes& indexes);
+    void flashStep4(trade::HWND dialog, const Indexes& indexes, const Config& cfg);
+    void flashStep5(trade::HWND dialog, const Indexes& indexes);
+    void flashStep6();
+
+    bool softwareSplit(trade::HWND dialog, const Indexes& indexes);
+    void fixedQuantityPath(trade::HWND dialog, const Indexes& indexes);
+    void commitAndConfirm(trade::HWND dialog);
+    void confirm(trade::HWND dialog);
+    void finish();
+    void finishAndClose(trade::HWND dialog);
+    void reportTradeTime();
+
+    FieldReadResult readQuantity(trade::HWND dialog, int index, QString& text);
+    bool readCodeAndName(trade::HWND dialog, int kind, const Config& cfg);
+    bool setQuantityDirectly(int quantity);
+    bool setQuantityWithAttempts(trade::HWND dialog, int index, int quantity, int attempts);
+    bool applySplit(trade::HWND dialog, int ratio);
+    bool verifySplit(trade::HWND dialog, int index);
+    bool applyAmountLimitToKeyboardQuantity(trade::HWND dialog, const Indexes& indexes, int& quantity);
+    void requestConfigPrompt(const QString& dataType, const QString& dialogTypeName);
+
+    bool isWindow(trade::HWND window) const;
+    bool isVisible(trade::HWND window) const;
+    bool isSellSide() const;
+
+    StateMachine* m_stateMachine;
+    platform::Clock& m_clock;
+    mutable std::mutex m_configMutex;
+    Config m_config;
+    BuyRestrictions m_rules;
+
+    std::atomic<bool> m_running{false};
+    // Written by the GUI thread (onTradeTypeSet, and the THS / TDX main windows clear the type
+    // here), read at the next pass.
+    std::atomic<int> m_tradeType{0};
+    std::atomic<bool> m_splitKey{false};
+    std::atomic<qint64> m_tradeTypeSetAt{0};
+
+    trade::HWND m_lastHwnd = 0;
+    bool m_actionSent = false;
+    int m_maxQuantity = -1;
+    int m_target = 0;
+    int m_ratio = 0;
+    int m_retryCount = 0;
+    qint64 m_timingStart = 0;
+    bool m_tradeDone = false;
+    QuantityStabilityTracker m_stability;
+    trade::HWND m_confirmButton = 0;
+    trade::HWND m_confirmButtonDialog = 0;
+
+    // The order dialog transaction the per-dialog fields belong to (its window and the time its
+    // state began): target, retries, the stability tracker and the buy checks start afresh with
+    // each new one.
+    trade::HWND m_orderDialog = 0;
+    qint64 m_orderDialogSince = -1;
+    bool m_buyChecksPassed = false;
+};
