@@ -2,18 +2,255 @@
 
 #include "config/ConfigManager.h"
 #include "platform/api/Platform.h"
+#include "trade/FieldReaders.h"
+#include "trade/StockRules.h"
+#include "trade/WindowUtils.h"
+
+#include <QDebug>
+#include <QDir>
+
+#include <cstdlib>
+#include <set>
+#include <utility>
+
+namespace {
+
+using State = StateMachine::State;
+
+constexpr qint64 DetectionLimitMs = 5000;
+constexpr int FastPassSleepMs = 1; // steps 3 and 5, where the quantity is being set or awaited
+constexpr int PassSleepMs = 2;
+constexpr qint64 SamePassMs = 2;
+constexpr qint64 MainWindowSettleMs = 150;
+constexpr qint64 ShortDialogMs = 10;
+constexpr qint64 ThsSecondEnterMs = 300;
+constexpr qint64 OrderSubmittedEnterMs = 500;
+constexpr qint64 VisibleSettleMs = 20;
+constexpr qint64 ReadLimitMs = 1000;
+constexpr qint64 ZeroMaximumMs = 150;
+constexpr qint64 KeyboardNoQuantityMs = 100;
+constexpr qint64 KeyboardReadLimitMs = 500;
+constexpr qint64 SecondKeyMs = 150;
+constexpr int HungCheckMs = 50;
+constexpr int SplitSettleMs = 30;
+constexpr int SetSettleMs = 20;
+constexpr int ClearTextMs = 5;
+constexpr int VerifySettleMs = 30;
+constexpr int SplitRetries = 2;
+constexpr int FixedQuantityAttempts = 3;
+constexpr int KeyboardTolerance = 99;
+
+constexpr int ActionThsDialog = 4;
+constexpr int ActionOrderVisible = 4;
+constexpr int ActionTdxDialog = 2;
+constexpr int ActionCancelConfirm = 4;
+constexpr int ActionCancelAll = 255;
+constexpr int ActionSecondKeyQuantity = 16;
+constexpr int ActionNoKeyboardQuantity = 32;
+constexpr int ActionTrade = 64;
+constexpr int NoticeKeyboardTimeout = 128;
+constexpr int NoticeOrderSubmitted = 255;
+
+constexpr int ReasonBuyZero = 1;
+constexpr int ReasonSellZero = 2;
+constexpr int ReasonNoMaximum = 8;
+constexpr int ReasonNoCode = 100;
+constexpr int ReasonNoQuantity = 101;
+constexpr int ReasonNoPrice = 102;
+constexpr int ReasonBadMaximum = 103;
+constexpr int ReasonNoMaximumIndex = 104;
+constexpr int ReasonFixedBuyEmpty = 107;
+constexpr int ReasonFixedSellEmpty = 108;
+
+// What the process remembers across workers and dialogs.
+struct ProcessHistory
+{
+    std::mutex mutex;
+    bool passLogged = false;
+    trade::HWND passWindow = 0;
+    int passState = 0;
+    unsigned passStep = 0;
+    qint64 passAt = 0;
+    trade::HWND lastSwitchDialog = 0;
+    std::set<std::pair<QString, QString>> promptsAsked;
+    bool ownWindowKnown = false;
+    trade::HWND ownWindow = 0;
+};
+
+ProcessHistory& history()
+{
+    static ProcessHistory h;
+    return h;
+}
+
+platform::Desktop* desktop()
+{
+    return platform::services().desktop;
+}
+
+bool isFixedQuantityType(int type)
+{
+    return type == 10 || (type >= 17 && type <= 20);
+}
+
+// 1 for 全仓, 2 … 5 for the 1/2 … 1/5 keys of either side, 0 for types without a split.
+int splitRatio(int type)
+{
+    const int unit = type % 10;
+    if ((type >= 11 && type <= 15) || (type >= 21 && type <= 25))
+        return unit;
+    return 0;
+}
+
+QString tradeTypeName(int type)
+{
+    switch (type) {
+    case 10:
+        return QStringLiteral("定额买");
+    case 11:
+        return QStringLiteral("全仓买");
+    case 12:
+        return QStringLiteral("1/2买");
+    case 13:
+        return QStringLiteral("1/3买");
+    case 14:
+        return QStringLiteral("1/4买");
+    case 15:
+        return QStringLiteral("1/5买");
+    case 17:
+        return QStringLiteral("融资市价买");
+    case 18:
+        return QStringLiteral("融资买");
+    case 19:
+        return QStringLiteral("市价买");
+    case 20:
+        return QStringLiteral("定额卖");
+    case 21:
+        return QStringLiteral("全仓卖");
+    case 22:
+        return QStringLiteral("1/2卖");
+    case 23:
+        return QStringLiteral("1/3卖");
+    case 24:
+        return QStringLiteral("1/4卖");
+    case 25:
+        return QStringLiteral("1/5卖");
+    case 29:
+        return QStringLiteral("市价卖");
+    default:
+        return QStringLiteral("交易类型%1").arg(type);
+    }
+}
+
+int dialogKind(const QString& title)
+{
+    if (title.contains(QStringLiteral("融资买")))
+        return 2;
+    if (title.contains(QStringLiteral("闪电买")))
+        return 0;
+    if (title.contains(QStringLiteral("闪电卖")))
+        return 1;
+    return 3;
+}
+
+QString dialogKindName(int kind)
+{
+    switch (kind) {
+    case 0:
+        return QStringLiteral("闪电买入");
+    case 1:
+        return QStringLiteral("闪电卖出");
+    case 2:
+        return QStringLiteral("闪电融资买入");
+    default:
+        return QStringLiteral("当前");
+    }
+}
+
+// A quantity as the client shows it: grouping and full-width spaces removed; 0 when it is not
+// a number.
+int quantityValue(const QString& text, bool* parsed = nullptr)
+{
+    QString cleaned = text.trimmed();
+    cleaned.remove(QLatin1Char(','));
+    cleaned.remove(QLatin1Char(' '));
+    cleaned.remove(QChar(0x3000));
+    bool ok = false;
+    const int value = cleaned.toInt(&ok, 10);
+    if (parsed)
+        *parsed = ok;
+    return ok ? value : 0;
+}
+
+// The directory of a Win32 image path in the form profiles store it ("C:/new_tdx"). Not through
+// QFileInfo: on Linux a drive path is not absolute and would be resolved against the working
+// directory.
+QString imageDirectory(const std::u16string& imagePath)
+{
+    QString path = QString::fromStdU16String(imagePath);
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    path = QDir::cleanPath(path);
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QString();
+    if (slash == 2 && path.at(1) == QLatin1Char(':'))
+        return path.left(3);
+    if (slash == 0)
+        return QStringLiteral("/");
+    return path.left(slash);
+}
+
+QString executableDirectoryOf(trade::HWND window)
+{
+    const platform::Services& os = platform::services();
+    if (!os.desktop || !os.processes)
+        return QString();
+    const platform::ProcessId pid = os.desktop->windowProcessId(window);
+    if (pid == 0)
+        return QString();
+    const platform::ProcessHandle process =
+        os.processes->openProcess(platform::access::QueryInformation | platform::access::VmRead, pid);
+    if (process == 0)
+        return QString();
+    std::u16string imagePath;
+    const bool found = os.processes->queryFullProcessImageName(process, imagePath);
+    os.processes->closeHandle(process);
+    return found ? imageDirectory(imagePath) : QString();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- construction and slots
 
 EditBoxChangeWorker::EditBoxChangeWorker(StateMachine* stateMachine, QObject* parent)
     : QObject(parent), m_stateMachine(stateMachine), m_clock(stateMachine->clock()),
       m_rules(*stateMachine, *this)
 {
     trade::registerMetaTypes();
+    {
+        ProcessHistory& h = history();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        if (!h.ownWindowKnown) {
+            // Asked on the constructing (GUI) thread: the active window is only known there.
+            h.ownWindow = WindowUtils::ownWindowId();
+            h.ownWindowKnown = true;
+        }
+    }
     loadConfig();
 }
 
 EditBoxChangeWorker::~EditBoxChangeWorker() = default;
 
-void EditBoxChangeWorker::forgetProcessHistory() {}
+void EditBoxChangeWorker::forgetProcessHistory()
+{
+    ProcessHistory& h = history();
+    std::lock_guard<std::mutex> lock(h.mutex);
+    h.passLogged = false;
+    h.lastSwitchDialog = 0;
+    h.promptsAsked.clear();
+    h.ownWindowKnown = false;
+    h.ownWindow = 0;
+}
 
 void EditBoxChangeWorker::loadConfig()
 {
@@ -42,6 +279,12 @@ void EditBoxChangeWorker::loadConfig()
     m_config = c;
 }
 
+EditBoxChangeWorker::Config EditBoxChangeWorker::config() const
+{
+    std::lock_guard<std::mutex> lock(m_configMutex);
+    return m_config;
+}
+
 void EditBoxChangeWorker::sendAction(int action, int reason)
 {
     emit actionSignal(action, reason);
@@ -57,17 +300,19 @@ void EditBoxChangeWorker::requestClose(trade::HWND window)
     emit requestCloseWindow(window);
 }
 
-void EditBoxChangeWorker::performDetection(trade::WPARAM) {}
-
-void EditBoxChangeWorker::onTradeTypeSet(int, int type, int flag)
+void EditBoxChangeWorker::onTradeTypeSet(int buyIndex, int type, int flag)
 {
+    Q_UNUSED(buyIndex)
     m_tradeType = type;
     m_splitKey = flag != 0;
     if (flag)
-        m_tradeTypeSetAt = m_clock.nowMs();
+        m_tradeTypeSetAt = now();
 }
 
-void EditBoxChangeWorker::onTradeCompleted(int) {}
+void EditBoxChangeWorker::onTradeCompleted(int tradeType)
+{
+    Q_UNUSED(tradeType)
+}
 
 void EditBoxChangeWorker::onReloadCfg()
 {
@@ -82,4 +327,1031 @@ bool EditBoxChangeWorker::isRunning() const
 void EditBoxChangeWorker::stop()
 {
     m_running = false;
+}
+
+qint64 EditBoxChangeWorker::now() const
+{
+    return m_clock.nowMs();
+}
+
+void EditBoxChangeWorker::sleepMs(int ms)
+{
+    m_clock.sleepMs(ms);
+}
+
+// ---------------------------------------------------------------- the detection loop
+
+void EditBoxChangeWorker::performDetection(trade::WPARAM hwnd)
+{
+    Q_UNUSED(hwnd) // the window comes from the state machine
+    m_running = true;
+    const qint64 start = now();
+    while (now() - start < DetectionLimitMs) {
+        if (!m_running)
+            break;
+        processState();
+        const unsigned step = m_stateMachine->step();
+        if (m_stateMachine->state() == StateMachine::Idle || step == StateMachine::FinalStep)
+            break;
+        sleepMs(step == 3 || step == 5 ? FastPassSleepMs : PassSleepMs);
+    }
+    m_running = false;
+}
+
+void EditBoxChangeWorker::processState()
+{
+    const trade::HWND window = m_stateMachine->window();
+    const State state = m_stateMachine->state();
+    const unsigned step = m_stateMachine->step();
+    if (window != m_lastHwnd) {
+        qDebug().noquote() << "窗口句柄变化，重置界面状态";
+        m_lastHwnd = window;
+        m_stateMachine->setStep(0);
+    }
+
+    const qint64 t = now();
+    {
+        ProcessHistory& h = history();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        if (h.passLogged && h.passWindow == window && h.passState == int(state) && h.passStep == step &&
+            t - h.passAt < SamePassMs)
+            return;
+        if (step == StateMachine::FinalStep) {
+            qDebug().noquote() << "已处于结束状态，跳过处理";
+            return;
+        }
+        h.passLogged = true;
+        h.passWindow = window;
+        h.passState = int(state);
+        h.passStep = step;
+        h.passAt = t;
+    }
+    qDebug().noquote() << "开始处理状态:" << int(state) << "步骤:" << step << "窗口:" << window
+                       << "交易类型:" << m_tradeType.load();
+
+    switch (state) {
+    case StateMachine::ThsMain:
+    case StateMachine::ThsYhMain:
+    case StateMachine::TdxLayout:
+    case StateMachine::TdxMain:
+        handleMainWindow(state, step, window);
+        break;
+    case StateMachine::ThsDialog:
+        handleThsDialog(step, window);
+        break;
+    case StateMachine::FlashBuy:
+    case StateMachine::FlashSell:
+        handleFlashOrder(step);
+        break;
+    case StateMachine::TdxDialog:
+    case StateMachine::OrderSubmitted:
+    case StateMachine::CancelConfirm:
+    case StateMachine::CancelAll:
+        handleShortDialog(state, step, window);
+        break;
+    case StateMachine::Idle:
+    case StateMachine::SelectDialog:
+    case StateMachine::TradeConfirm:
+        qDebug().noquote() << "未知状态，重置事务";
+        m_stateMachine->setStep(StateMachine::FinalStep);
+        break;
+    }
+}
+
+void EditBoxChangeWorker::handleMainWindow(State state, unsigned step, trade::HWND window)
+{
+    if (state == StateMachine::ThsMain || state == StateMachine::ThsYhMain) {
+        m_tradeType = 0;
+    } else if (m_stateMachine->isCommitted()) {
+        qDebug().noquote() << "事务已提交，重置交易状态";
+        m_tradeType = 0;
+        m_stateMachine->clearCommitted();
+    }
+    if (step != 0 || now() - m_stateMachine->stateEnteredAt() < MainWindowSettleMs)
+        return;
+    trade::HWND own = 0;
+    {
+        ProcessHistory& h = history();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        own = h.ownWindow;
+    }
+    // A client left topmost would cover the clock and the program's dialogs.
+    if (window != own && WindowUtils::isTopMost(window))
+        WindowUtils::cancelTopMost(window);
+    m_stateMachine->setStep(StateMachine::FinalStep);
+}
+
+void EditBoxChangeWorker::handleThsDialog(unsigned step, trade::HWND window)
+{
+    qDebug().noquote() << "同花顺下单页面检测";
+    switch (step) {
+    case 0:
+        if (isVisible(window)) {
+            setMark();
+            sendAction(ActionThsDialog, 0);
+            m_stateMachine->advanceStep();
+        }
+        break;
+    case 1:
+        if (now() - markTime() >= ShortDialogMs && m_tradeType != 0) {
+            sendAction(ActionTrade, 0);
+            WindowUtils::pressEnter();
+            m_stateMachine->advanceStep();
+        }
+        break;
+    case 2:
+        if (m_tradeType != 0 && now() - markTime() >= ThsSecondEnterMs) {
+            WindowUtils::pressEnter();
+            m_stateMachine->setStep(StateMachine::FinalStep);
+            m_tradeType = 0;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void EditBoxChangeWorker::handleShortDialog(State state, unsigned step, trade::HWND window)
+{
+    if (step == 0) {
+        if (!isVisible(window))
+            return;
+        setMark();
+        if (state == StateMachine::OrderSubmitted)
+            sendNotice(NoticeOrderSubmitted, 0);
+        m_stateMachine->advanceStep();
+        return;
+    }
+    if (step != 1)
+        return;
+    const qint64 waited = now() - markTime();
+    switch (state) {
+    case StateMachine::TdxDialog:
+        if (waited >= ShortDialogMs) {
+            sendAction(ActionTdxDialog, 0);
+            m_stateMachine->setStep(StateMachine::FinalStep);
+        }
+        break;
+    case StateMachine::OrderSubmitted:
+        if (waited >= OrderSubmittedEnterMs) {
+            WindowUtils::pressEnter();
+            m_stateMachine->setStep(StateMachine::FinalStep);
+        }
+        break;
+    case StateMachine::CancelConfirm:
+        if (waited >= ShortDialogMs) {
+            sendAction(ActionCancelConfirm, 0);
+            m_stateMachine->setStep(StateMachine::FinalStep);
+        }
+        break;
+    case StateMachine::CancelAll:
+        if (waited >= ShortDialogMs) {
+            sendAction(ActionCancelAll, 0);
+            m_stateMachine->setStep(StateMachine::FinalStep);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------- the flash order dialogs
+
+void EditBoxChangeWorker::handleFlashOrder(unsigned step)
+{
+    qDebug().noquote() << "通达信下单页面检测";
+    const State state = m_stateMachine->state();
+    if (state != StateMachine::FlashBuy && state != StateMachine::FlashSell) {
+        m_stateMachine->setStep(StateMachine::FinalStep);
+        return;
+    }
+    OrderDialog dialog;
+    QString title;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        dialog.hwnd = m_stateMachine->record()->hwnd;
+        title = m_stateMachine->record()->title;
+    }
+    beginOrderDialogIfNew(dialog.hwnd);
+
+    if (ConfigManager::instance()->autoSwitchProfileEnabled()) {
+        bool handOver = false;
+        {
+            ProcessHistory& h = history();
+            std::lock_guard<std::mutex> lock(h.mutex);
+            if (dialog.hwnd != h.lastSwitchDialog) {
+                h.lastSwitchDialog = dialog.hwnd;
+                handOver = true;
+            }
+        }
+        // A broker's TDX lays its dialogs out differently: read this one with the profile made
+        // for its installation.
+        if (handOver)
+            ConfigManager::instance()->selectProfileForDialog(dialog.hwnd, [this] { loadConfig(); });
+    }
+
+    const Config cfg = config();
+    m_rules.setLimits(cfg.limits);
+    dialog.kind = dialogKind(title);
+    const bool margin = dialog.kind == 2;
+    dialog.priceIndex = margin ? cfg.marginPriceIndex : cfg.priceIndex;
+    dialog.quantityIndex = margin ? cfg.marginQuantityIndex : cfg.quantityIndex;
+    dialog.maxQuantityIndex = margin ? cfg.marginMaxQuantityIndex : cfg.maxQuantityIndex;
+    if (dialog.kind == 0 || dialog.kind == 1) {
+        dialog.codeIndex = cfg.codeIndex;
+        dialog.nameIndex = cfg.nameIndex;
+    } else if (margin) {
+        dialog.codeIndex = cfg.marginCodeIndex;
+        dialog.nameIndex = cfg.marginNameIndex;
+    }
+
+    if (m_tradeType != 0 && m_splitKey && step < 4) {
+        // The keyboard does the split, but the user's restrictions and price limits hold for
+        // its orders as for any other: a buy goes to keyboard split mode only once they passed.
+        if (state == StateMachine::FlashBuy && !m_buyChecksPassed && buyChecks(dialog) != Checks::Passed)
+            return;
+        m_stateMachine->setStep(4);
+        return;
+    }
+
+    switch (step) {
+    case 0:
+        flashStep0(dialog);
+        break;
+    case 1:
+        flashStep1(dialog);
+        break;
+    case 2:
+        flashStep2(dialog);
+        break;
+    case 3:
+        flashStep3(dialog);
+        break;
+    case 4:
+        flashStep4(dialog);
+        break;
+    case 5:
+        flashStep5(dialog);
+        break;
+    case 6:
+        flashStep6();
+        break;
+    default:
+        break;
+    }
+}
+
+void EditBoxChangeWorker::beginOrderDialogIfNew(trade::HWND dialog)
+{
+    const qint64 since = m_stateMachine->stateEnteredAt();
+    if (dialog == m_orderDialog && since == m_orderDialogSince)
+        return;
+    m_orderDialog = dialog;
+    m_orderDialogSince = since;
+    m_target = 0;
+    m_ratio = 0;
+    m_retryCount = 0;
+    m_maxQuantity = -1;
+    m_stability.reset();
+    m_buyChecksPassed = false;
+    // Keyboard split mode skips step 0, where the clock of the trade time report starts.
+    m_timingStart = since;
+    m_tradeDone = false;
+}
+
+EditBoxChangeWorker::Checks EditBoxChangeWorker::buyChecks(const OrderDialog& dialog)
+{
+    const BuyLimits& limits = m_rules.limits();
+    if (limits.onlyBond || limits.onlyMain || limits.notST) {
+        bool codeKnown = false;
+        {
+            StateMachine::Lock lock(m_stateMachine->mutex());
+            codeKnown = !m_stateMachine->record()->code.isEmpty();
+        }
+        if (!codeKnown && !readCodeAndName(dialog)) {
+            if (sinceStep() >= ReadLimitMs) {
+                sendAction(ActionTrade, ReasonNoCode);
+                m_stateMachine->setStep(StateMachine::FinalStep);
+                requestConfigPrompt(QStringLiteral("股票代码"), QString());
+                return Checks::Refused;
+            }
+            return Checks::Pending;
+        }
+    }
+    QString code;
+    QString name;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        code = m_stateMachine->record()->code;
+        name = m_stateMachine->record()->name;
+    }
+    if (const int reason = m_rules.restrictionReason(code, name)) {
+        sendAction(ActionTrade, reason);
+        finishAndClose(dialog.hwnd);
+        return Checks::Refused;
+    }
+
+    if (limits.amountLimit || limits.maxPriceLimit || limits.minPriceLimit) {
+        trade::HWND cache = 0;
+        {
+            StateMachine::Lock lock(m_stateMachine->mutex());
+            cache = m_stateMachine->record()->priceControl;
+        }
+        QString price;
+        const FieldReadResult result = FieldReaders::readPrice(dialog.hwnd, cache, dialog.priceIndex, price);
+        {
+            StateMachine::Lock lock(m_stateMachine->mutex());
+            TradeWindowRecord* record = m_stateMachine->record();
+            if (record->hwnd == dialog.hwnd) {
+                record->priceControl = cache;
+                if (result == FieldReadOk)
+                    record->priceText = price;
+            }
+        }
+        if (result != FieldReadOk) {
+            qDebug().noquote() << "getStockPrice failed, code =" << int(result);
+            if (sinceStep() >= ReadLimitMs) {
+                sendAction(ActionTrade, ReasonNoPrice);
+                finish();
+                requestConfigPrompt(QStringLiteral("股票价格"), dialog.kind == 2
+                                                                    ? QStringLiteral("闪电融资买入")
+                                                                    : QStringLiteral("闪电买入"));
+                return Checks::Refused;
+            }
+            return Checks::Pending;
+        }
+        // A refusal has sent (64, 15), ended the transaction and asked for the dialog's closing.
+        if (!m_rules.priceLimitCheck())
+            return Checks::Refused;
+    }
+    m_buyChecksPassed = true;
+    return Checks::Passed;
+}
+
+void EditBoxChangeWorker::flashStep0(const OrderDialog& dialog)
+{
+    m_timingStart = m_stateMachine->stateEnteredAt();
+    m_tradeDone = false;
+
+    QString quantity;
+    if (readQuantity(dialog, quantity) != FieldReadOk) {
+        if (sinceStep() >= ReadLimitMs) {
+            sendAction(ActionTrade, ReasonNoQuantity);
+            finish();
+            requestConfigPrompt(QStringLiteral("交易数量"), dialogKindName(dialog.kind));
+        }
+        return;
+    }
+    if (m_stateMachine->state() == StateMachine::FlashBuy && buyChecks(dialog) != Checks::Passed)
+        return;
+    m_stability.observe(quantity, now(), m_splitKey, m_tradeTypeSetAt);
+    if (isVisible(dialog.hwnd)) {
+        setMark();
+        m_stateMachine->advanceStep();
+    }
+}
+
+void EditBoxChangeWorker::flashStep1(const OrderDialog& dialog)
+{
+    if (now() - markTime() < VisibleSettleMs)
+        return;
+    if (dialog.hwnd != m_confirmButtonDialog) {
+        m_confirmButton = WindowUtils::findConfirmButton(dialog.hwnd);
+        m_confirmButtonDialog = dialog.hwnd;
+        if (m_confirmButton)
+            qDebug().noquote() << "已预查找确认按钮: hwnd=" << m_confirmButton;
+    }
+    sendAction(ActionOrderVisible, 0);
+    m_stateMachine->advanceStep();
+    m_actionSent = false;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        TradeWindowRecord* record = m_stateMachine->record();
+        if (record->initialQuantityText.isEmpty() || record->initialQuantityText == QLatin1String("0"))
+            record->initialQuantityText = record->quantityText;
+        record->markTime = now();
+    }
+}
+
+void EditBoxChangeWorker::flashStep2(const OrderDialog& dialog)
+{
+    QString quantity;
+    if (readQuantity(dialog, quantity) != FieldReadOk) {
+        if (sinceStep() >= ReadLimitMs) {
+            sendAction(ActionTrade, ReasonNoQuantity);
+            finish();
+        }
+        return;
+    }
+
+    m_maxQuantity = -1;
+    trade::HWND cache = 0;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        cache = m_stateMachine->record()->maxQuantityControl;
+    }
+    int maximum = -1;
+    const FieldReadResult result =
+        FieldReaders::readMaxQuantity(dialog.hwnd, cache, dialog.maxQuantityIndex, maximum);
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        if (m_stateMachine->record()->hwnd == dialog.hwnd)
+            m_stateMachine->record()->maxQuantityControl = cache;
+    }
+    if (result == FieldReadOk) {
+        m_maxQuantity = maximum;
+    } else if (result == FieldIndexNotConfigured || result == FieldControlMissing || result == FieldInvalid ||
+               result == FieldNegative) {
+        sendAction(ActionTrade, result == FieldIndexNotConfigured ? ReasonNoMaximumIndex : ReasonBadMaximum);
+        finish();
+        return;
+    }
+
+    const qint64 waited = sinceStep();
+    if (m_maxQuantity < 0) {
+        if (waited >= ReadLimitMs) {
+            sendAction(ActionTrade, ReasonNoMaximum);
+            finish();
+        } else {
+            qDebug().noquote() << "等待通达信计算最大可买数量，已等待" << waited << "ms";
+        }
+        return;
+    }
+    if (m_maxQuantity == 0) {
+        if (waited >= ZeroMaximumMs) {
+            sendAction(ActionTrade, 0);
+            sendNotice(ActionTrade, isSellSide() ? ReasonSellZero : ReasonBuyZero);
+            finishAndClose(dialog.hwnd);
+        } else {
+            qDebug().noquote() << "等待通达信计算最大可买数量，已等待" << waited << "ms";
+        }
+        return;
+    }
+    if (StockRules::isNonZero(quantity)) {
+        if (m_stability.observe(quantity, now(), m_splitKey, m_tradeTypeSetAt)) {
+            m_stateMachine->advanceStep();
+            setMark();
+        }
+        return;
+    }
+    const int type = m_tradeType;
+    if (type == 0)
+        return; // nobody asked for a trade: the dialog is the user's
+    if (!isFixedQuantityType(type)) {
+        m_stateMachine->advanceStep();
+        return;
+    }
+    if (waited >= ReadLimitMs) {
+        sendAction(ActionTrade, 0);
+        m_stateMachine->markCommitted();
+        sendNotice(ActionTrade, type == 20 ? ReasonFixedSellEmpty : ReasonFixedBuyEmpty);
+        m_stateMachine->setStep(StateMachine::FinalStep);
+    }
+}
+
+void EditBoxChangeWorker::flashStep3(const OrderDialog& dialog)
+{
+    if (!m_actionSent) {
+        sendAction(ActionTrade, 0);
+        m_actionSent = true;
+    }
+    const int type = m_tradeType;
+    if (isFixedQuantityType(type)) {
+        fixedQuantityPath(dialog);
+        return;
+    }
+    setMark();
+    trade::HWND quantityControl = 0;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        quantityControl = m_stateMachine->record()->quantityControl;
+    }
+    platform::Desktop* d = desktop();
+    if (d && isWindow(dialog.hwnd) && isWindow(quantityControl) &&
+        !d->sendMessageTimeout(dialog.hwnd, platform::msg::Null, 0, 0, platform::smto::AbortIfHung,
+                               HungCheckMs, nullptr))
+        qDebug().noquote() << "窗口未响应，可能卡死";
+
+    if (type != 0 && ConfigManager::instance()->useSoftwareSplit() && !m_splitKey) {
+        softwareSplit(dialog);
+        return;
+    }
+    if (m_splitKey) {
+        qDebug().noquote() << "键盘分仓模式，splitKey:" << m_splitKey.load();
+        m_stateMachine->advanceStep();
+        return;
+    }
+    // No trade type, or the software split is off without a split key: the dialog is left to
+    // the user and the keyboard.
+}
+
+void EditBoxChangeWorker::softwareSplit(const OrderDialog& dialog)
+{
+    const int type = m_tradeType;
+    qDebug().noquote() << "软件接管分仓，TradeType:" << type;
+    const int ratio = splitRatio(type);
+    if (ratio == 0) {
+        qDebug().noquote() << "不支持的分仓类型，回退到键盘模式";
+        m_stateMachine->advanceStep();
+        return;
+    }
+    m_ratio = ratio;
+    if (ratio == 1) {
+        m_target = m_maxQuantity;
+    } else {
+        // Whole lots, and never less than one lot: a small account still buys one.
+        m_target = qMax(m_maxQuantity / ratio / 100 * 100, 100);
+        qDebug().noquote() << QStringLiteral("分仓计算：最大%1，比例1/%2，目标%3")
+                                  .arg(m_maxQuantity)
+                                  .arg(ratio)
+                                  .arg(m_target);
+    }
+    qDebug().noquote() << "分仓计算：最大可买=" << m_maxQuantity << "，比例=1/" << ratio
+                       << "，目标数量=" << m_target;
+
+    int adjusted = m_target;
+    if (!m_rules.amountLimitCheck(adjusted)) {
+        qDebug().noquote() << "限额检查失败，回退到键盘模式";
+        m_stateMachine->advanceStep();
+        return;
+    }
+    if (adjusted == m_target) {
+        qDebug().noquote() << "无需限额调整，执行分仓操作";
+        if (!applySplit(dialog.hwnd, ratio)) {
+            qDebug().noquote() << "分仓操作失败，回退到键盘模式";
+            m_stateMachine->advanceStep();
+            return;
+        }
+        sleepMs(SplitSettleMs);
+        if (verifySplit(dialog)) {
+            qDebug().noquote() << "软件分仓成功，数量验证通过：" << m_target;
+            m_retryCount = 0;
+        } else {
+            qDebug().noquote() << "分仓验证失败，尝试重试";
+            if (++m_retryCount < SplitRetries)
+                return; // the next pass of this step splits again
+            qDebug().noquote() << "重试次数超限，尝试强制设置数量";
+            m_retryCount = 0;
+            if (!setQuantityDirectly(m_target)) {
+                qDebug().noquote() << "强制设置数量失败，回退到键盘模式";
+                m_stateMachine->advanceStep();
+                return;
+            }
+            sleepMs(SetSettleMs);
+            if (!verifySplit(dialog)) {
+                qDebug().noquote() << "强制设置后验证仍失败，回退到键盘模式";
+                m_stateMachine->advanceStep();
+                return;
+            }
+            qDebug().noquote() << "强制设置数量成功：" << m_target;
+        }
+    } else {
+        qDebug().noquote() << "限额调整：" << m_target << " → " << adjusted << "，跳过分仓操作，直接设置数量";
+        m_target = adjusted;
+        if (!setQuantityDirectly(m_target)) {
+            qDebug().noquote() << "设置调整后数量失败，回退到键盘模式";
+            m_stateMachine->advanceStep();
+            return;
+        }
+        sleepMs(SetSettleMs);
+        if (!verifySplit(dialog)) {
+            qDebug().noquote() << "验证调整后数量失败，回退到键盘模式";
+            m_stateMachine->advanceStep();
+            return;
+        }
+    }
+    commitAndConfirm(dialog.hwnd);
+}
+
+void EditBoxChangeWorker::fixedQuantityPath(const OrderDialog& dialog)
+{
+    QString text;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        text = m_stateMachine->record()->quantityText;
+    }
+    const int quantity = quantityValue(text);
+    int adjusted = quantity;
+    if (!m_rules.amountLimitCheck(adjusted)) {
+        qDebug().noquote() << "定额买入：金额限制检查失败，取消交易";
+        finishAndClose(dialog.hwnd);
+        return;
+    }
+    if (adjusted != quantity) {
+        qDebug().noquote() << "定额买入：数量已调整，从" << quantity << "调整为" << adjusted;
+        if (!setQuantityWithAttempts(dialog, adjusted, FixedQuantityAttempts)) {
+            qDebug().noquote() << "定额买入：无法设置正确数量，取消交易";
+            finishAndClose(dialog.hwnd);
+            return;
+        }
+    }
+    commitAndConfirm(dialog.hwnd);
+}
+
+void EditBoxChangeWorker::flashStep4(const OrderDialog& dialog)
+{
+    const qint64 keyTime = m_tradeTypeSetAt;
+    QString quantity;
+    if (readQuantity(dialog, quantity) != FieldReadOk) {
+        if (keyTime > 0 && now() - keyTime >= KeyboardReadLimitMs) {
+            sendAction(ActionTrade, ReasonNoQuantity);
+            m_stateMachine->setStep(StateMachine::FinalStep);
+        }
+        return;
+    }
+    if (StockRules::isNonZero(quantity)) {
+        if (!m_stability.observe(quantity, now(), m_splitKey, keyTime))
+            return;
+        // Only a target computed for this dialog says what the keyboard should have typed.
+        if (m_target > 0) {
+            bool parsed = false;
+            const int actual = quantityValue(quantity, &parsed);
+            if (!parsed || actual < 1) {
+                qDebug().noquote() << "键盘模式：无法解析实际数量：" << quantity;
+                sendAction(ActionTrade, ReasonNoQuantity);
+                m_stateMachine->setStep(StateMachine::FinalStep);
+                return;
+            }
+            const int difference = std::abs(actual - m_target);
+            if (difference > KeyboardTolerance) {
+                qDebug().noquote() << "❌ 键盘模式分仓验证失败：目标" << m_target << "，实际" << actual
+                                   << "，差异" << difference;
+                qDebug().noquote() << "阻止提交订单，避免下错单";
+                sendAction(ActionTrade, ReasonNoQuantity);
+                m_stateMachine->setStep(StateMachine::FinalStep);
+                return;
+            }
+            qDebug().noquote() << "✓ 键盘模式分仓验证成功：目标" << m_target << "，实际" << actual;
+        }
+        if (!keyboardQuantityWithinLimit(dialog, quantity))
+            return;
+        m_stateMachine->setStep(StateMachine::FinalStep);
+        m_stateMachine->markCommitted();
+        m_tradeDone = true;
+        reportTradeTime();
+        sendAction(ActionTrade, 0);
+        confirm(dialog.hwnd);
+        return;
+    }
+    if (keyTime > 0 && now() - keyTime >= KeyboardNoQuantityMs) {
+        m_splitKey = false;
+        sendAction(ActionNoKeyboardQuantity, 0);
+        m_stateMachine->setStep(5);
+    }
+}
+
+bool EditBoxChangeWorker::keyboardQuantityWithinLimit(const OrderDialog& dialog, const QString& quantityText)
+{
+    // The amount limit holds for what the keyboard typed as for what the program computes.
+    if (m_stateMachine->state() != StateMachine::FlashBuy || !m_rules.limits().amountLimit)
+        return true;
+    const int quantity = quantityValue(quantityText);
+    int adjusted = quantity;
+    if (!m_rules.amountLimitCheck(adjusted)) {
+        qDebug().noquote() << "键盘分仓：金额限制检查失败，取消交易";
+        sendAction(ActionTrade, TradeAction::ReasonAmountLimit);
+        finishAndClose(dialog.hwnd);
+        return false;
+    }
+    if (adjusted != quantity) {
+        qDebug().noquote() << "键盘分仓：数量已调整，从" << quantity << "调整为" << adjusted;
+        if (!setQuantityWithAttempts(dialog, adjusted, FixedQuantityAttempts)) {
+            qDebug().noquote() << "键盘分仓：无法设置正确数量，取消交易";
+            sendAction(ActionTrade, TradeAction::ReasonAmountLimit);
+            finishAndClose(dialog.hwnd);
+            return false;
+        }
+    }
+    return true;
+}
+
+void EditBoxChangeWorker::flashStep5(const OrderDialog& dialog)
+{
+    QString quantity;
+    if (readQuantity(dialog, quantity) != FieldReadOk) {
+        if (sinceStep() >= SecondKeyMs) {
+            sendAction(ActionTrade, ReasonNoQuantity);
+            finish();
+        }
+        return;
+    }
+    if (StockRules::isNonZero(quantity)) {
+        // Action 16 lets the keyboard confirm: the amount limit is applied before it.
+        if (keyboardQuantityWithinLimit(dialog, quantity))
+            m_stateMachine->advanceStep();
+        return;
+    }
+    const qint64 keyTime = m_tradeTypeSetAt;
+    if (m_tradeType != 0 && m_splitKey && keyTime > 0 && now() - keyTime >= SecondKeyMs) {
+        sendAction(ActionTrade, 0);
+        finishAndClose(dialog.hwnd);
+        sendNotice(NoticeKeyboardTimeout, isSellSide() ? ReasonSellZero : ReasonBuyZero);
+    }
+}
+
+void EditBoxChangeWorker::flashStep6()
+{
+    sendAction(ActionSecondKeyQuantity, 0);
+    m_stateMachine->markCommitted();
+    m_stateMachine->advanceStep();
+}
+
+// ---------------------------------------------------------------- committing
+
+void EditBoxChangeWorker::commitAndConfirm(trade::HWND dialog)
+{
+    m_stateMachine->setStep(StateMachine::FinalStep);
+    m_stateMachine->markCommitted();
+    m_tradeDone = true;
+    reportTradeTime();
+    confirm(dialog);
+}
+
+void EditBoxChangeWorker::confirm(trade::HWND dialog)
+{
+    // The cached button is only good for the dialog it was found in.
+    if (m_confirmButtonDialog == dialog && isWindow(m_confirmButton)) {
+        qDebug().noquote() << "发送点击按钮信号，使用缓存";
+        emit requestClickButton(m_confirmButton);
+        return;
+    }
+    qDebug().noquote() << "缓存失效，重新查找按钮";
+    const trade::HWND button = WindowUtils::findConfirmButton(dialog);
+    if (button) {
+        m_confirmButton = button;
+        m_confirmButtonDialog = dialog;
+        qDebug().noquote() << "找到按钮，发送点击信号";
+        emit requestClickButton(button);
+    } else {
+        qDebug().noquote() << "未找到按钮，回退到 SendEnterKey 方式";
+        WindowUtils::pressEnter();
+    }
+}
+
+void EditBoxChangeWorker::finish()
+{
+    m_stateMachine->setStep(StateMachine::FinalStep);
+    m_stateMachine->markCommitted();
+}
+
+void EditBoxChangeWorker::finishAndClose(trade::HWND dialog)
+{
+    finish();
+    if (isWindow(dialog))
+        emit requestCloseWindow(dialog);
+}
+
+void EditBoxChangeWorker::reportTradeTime()
+{
+    if (!ConfigManager::instance()->reportTradeTime()) {
+        m_timingStart = 0;
+        m_tradeDone = false;
+        return;
+    }
+    if (m_timingStart <= 0 || !m_tradeDone)
+        return;
+    const int type = m_tradeType;
+    const qint64 elapsed = now() - m_timingStart;
+    qDebug().noquote() << "✓" << tradeTypeName(type) << "成功，总耗时：" << elapsed << "毫秒";
+    emit tradeCompleted(type, elapsed);
+    m_timingStart = 0;
+    m_tradeDone = false;
+}
+
+// ---------------------------------------------------------------- reading and setting controls
+
+FieldReadResult EditBoxChangeWorker::readQuantity(const OrderDialog& dialog, QString& text)
+{
+    trade::HWND cache = 0;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        cache = m_stateMachine->record()->quantityControl;
+    }
+    const FieldReadResult result = FieldReaders::readQuantity(dialog.hwnd, cache, dialog.quantityIndex, text);
+    StateMachine::Lock lock(m_stateMachine->mutex());
+    TradeWindowRecord* record = m_stateMachine->record();
+    // The watcher may have moved on to another window meanwhile; its record is not ours.
+    if (record->hwnd == dialog.hwnd) {
+        record->quantityControl = cache;
+        if (result == FieldReadOk)
+            record->quantityText = text;
+    }
+    return result;
+}
+
+bool EditBoxChangeWorker::readCodeAndName(const OrderDialog& dialog)
+{
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        TradeWindowRecord* record = m_stateMachine->record();
+        if (record->codeControl && record->nameControl) {
+            if (record->code.size() == 6)
+                return true;
+            record->code.clear();
+            record->name.clear();
+            record->codeControl = 0;
+            record->nameControl = 0;
+            return false;
+        }
+    }
+    platform::Desktop* d = desktop();
+    if (!d || dialog.codeIndex < 0 || dialog.nameIndex < 0)
+        return false;
+    QString code;
+    QString name;
+    trade::HWND codeControl = 0;
+    trade::HWND nameControl = 0;
+    trade::HWND child = 0;
+    for (int index = 0; (child = d->findWindowEx(dialog.hwnd, child, u"Static", nullptr)) != 0; ++index) {
+        if (index != dialog.codeIndex && index != dialog.nameIndex)
+            continue;
+        const QString text = WindowUtils::getWindowText(child, 256);
+        if (index == dialog.codeIndex && text.size() == 6 && StockRules::isInteger(text)) {
+            code = text;
+            codeControl = child;
+        }
+        if (index == dialog.nameIndex && StockRules::isValidStockName(text)) {
+            name = text;
+            nameControl = child;
+        }
+        if (codeControl && nameControl) {
+            // Both or neither: a code without its name would let an ST stock pass the ST rule.
+            StateMachine::Lock lock(m_stateMachine->mutex());
+            TradeWindowRecord* record = m_stateMachine->record();
+            if (record->hwnd != dialog.hwnd)
+                return false;
+            record->code = code;
+            record->name = name;
+            record->codeControl = codeControl;
+            record->nameControl = nameControl;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool EditBoxChangeWorker::setQuantityDirectly(int quantity)
+{
+    trade::HWND control = 0;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        control = m_stateMachine->record()->quantityControl;
+    }
+    platform::Desktop* d = desktop();
+    if (!d || !isWindow(control)) {
+        qDebug().noquote() << "买入数量编辑框无效";
+        return false;
+    }
+    d->setWindowText(control, u"");
+    sleepMs(ClearTextMs);
+    const std::u16string text = QString::number(quantity).toStdU16String();
+    d->setWindowText(control, text.c_str());
+    qDebug().noquote() << "直接输入数量：" << quantity;
+    // SetWindowTextW does not reach another program's edit control; WM_SETTEXT does.
+    d->sendMessage(control, platform::msg::SetText, 0, reinterpret_cast<std::intptr_t>(text.c_str()));
+    d->sendMessage(d->parentWindow(control), platform::msg::Command,
+                   platform::makeCommandWParam(d->dlgCtrlId(control), platform::notify::EnChange),
+                   static_cast<std::intptr_t>(control));
+    return true;
+}
+
+bool EditBoxChangeWorker::setQuantityWithAttempts(const OrderDialog& dialog, int quantity, int attempts)
+{
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        qDebug().noquote() << "第" << attempt << "次尝试设置数量：" << quantity;
+        if (!setQuantityDirectly(quantity)) {
+            qDebug().noquote() << "设置数量失败";
+            continue;
+        }
+        sleepMs(VerifySettleMs);
+        QString text;
+        const FieldReadResult result = readQuantity(dialog, text);
+        if (result != FieldReadOk) {
+            qDebug().noquote() << "无法读取验证数量, code =" << int(result);
+            continue;
+        }
+        const int value = quantityValue(text);
+        if (std::abs(value - quantity) <= 1) {
+            qDebug().noquote() << "数量设置成功，验证=" << value;
+            return true;
+        }
+        qDebug().noquote() << "数量验证失败，期望=" << quantity << "，实际=" << value;
+    }
+    qDebug().noquote() << "多次尝试后仍无法设置正确数量";
+    return false;
+}
+
+bool EditBoxChangeWorker::applySplit(trade::HWND dialog, int ratio)
+{
+    if (ratio == 1) {
+        qDebug().noquote() << "执行全仓操作，直接输入最大可买数量";
+        return setQuantityDirectly(m_target);
+    }
+    if (ratio < 2 || ratio > 5) {
+        qDebug().noquote() << "无效的分仓比例：" << ratio;
+        return false;
+    }
+    const QString label = QStringLiteral("1/%1").arg(ratio);
+    if (const trade::HWND button = WindowUtils::findButtonByText(dialog, label)) {
+        qDebug().noquote() << "找到分仓按钮：" << label << "，发送点击信号";
+        emit requestClickButton(button);
+        return true;
+    }
+    qDebug().noquote() << "未找到分仓按钮：" << label << "，使用备选方案：直接输入数量";
+    return setQuantityDirectly(m_target);
+}
+
+bool EditBoxChangeWorker::verifySplit(const OrderDialog& dialog)
+{
+    trade::HWND located = 0; // located afresh by index, never the cache
+    QString text;
+    const FieldReadResult result =
+        FieldReaders::readQuantity(dialog.hwnd, located, dialog.quantityIndex, text);
+    if (result != FieldReadOk) {
+        qDebug().noquote() << "无法读取实际数量, code =" << int(result);
+        return false;
+    }
+    if (text.isEmpty()) {
+        qDebug().noquote() << "实际数量为空";
+        return false;
+    }
+    bool parsed = false;
+    const int actual = quantityValue(text, &parsed);
+    if (!parsed) {
+        qDebug().noquote() << "实际数量解析失败：" << text;
+        return false;
+    }
+    const int difference = std::abs(actual - m_target);
+    if (difference <= 1) {
+        qDebug().noquote() << QStringLiteral("✓ 分仓验证成功：目标%1，实际%2").arg(m_target).arg(actual);
+        return true;
+    }
+    qDebug().noquote()
+        << QStringLiteral("✗ 分仓验证失败：目标%1，实际%2，差异%3").arg(m_target).arg(actual).arg(difference);
+    return false;
+}
+
+// ---------------------------------------------------------------- configuration prompts
+
+void EditBoxChangeWorker::requestConfigPrompt(const QString& dataType, const QString& dialogTypeName)
+{
+    {
+        ProcessHistory& h = history();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        if (!h.promptsAsked.insert({dataType, dialogTypeName}).second)
+            return;
+    }
+    // A profile measured on this very installation may exist but not be current: offer it.
+    const QString directory = executableDirectoryOf(m_stateMachine->window());
+    if (!directory.isEmpty()) {
+        ConfigManager* store = ConfigManager::instance();
+        for (const QString& name : store->profileList()) {
+            const QString identifier = store->profileProcessIdentifier(name);
+            if (!identifier.isEmpty() && identifier.compare(directory, Qt::CaseInsensitive) == 0) {
+                emit requestSwitchProfile(name, dataType, dialogTypeName);
+                return;
+            }
+        }
+    }
+    emit requestShowConfigPrompt(dataType, dialogTypeName);
+}
+
+// ---------------------------------------------------------------- small helpers
+
+qint64 EditBoxChangeWorker::markTime() const
+{
+    StateMachine::Lock lock(m_stateMachine->mutex());
+    return m_stateMachine->record()->markTime;
+}
+
+void EditBoxChangeWorker::setMark()
+{
+    const qint64 t = now();
+    StateMachine::Lock lock(m_stateMachine->mutex());
+    m_stateMachine->record()->markTime = t;
+}
+
+qint64 EditBoxChangeWorker::sinceStep() const
+{
+    return now() - m_stateMachine->stepChangedAt();
+}
+
+bool EditBoxChangeWorker::isWindow(trade::HWND window) const
+{
+    platform::Desktop* d = desktop();
+    return window != 0 && d && d->isWindow(window);
+}
+
+bool EditBoxChangeWorker::isVisible(trade::HWND window) const
+{
+    platform::Desktop* d = desktop();
+    return window != 0 && d && (d->windowStyle(window) & platform::style::Visible) != 0;
+}
+
+bool EditBoxChangeWorker::isSellSide() const
+{
+    const int type = m_tradeType;
+    if (type != 0)
+        return type >= 20;
+    return m_stateMachine->state() == StateMachine::FlashSell;
 }

@@ -93,20 +93,23 @@ private:
         int marginQuantityIndex = -1;
         int marginMaxQuantityIndex = -1;
     };
-    // The dialog kind by its title: 0 buy, 1 sell, 2 margin buy, 3 other.
-    struct Indexes
+    // One order dialog as this pass sees it: the window, its kind by title (0 buy, 1 sell,
+    // 2 margin buy, 3 other) and the control positions that kind reads.
+    struct OrderDialog
     {
-        int code = -1;
-        int name = -1;
-        int price = -1;
-        int quantity = -1;
-        int maxQuantity = -1;
+        trade::HWND hwnd = 0;
+        int kind = 3;
+        int codeIndex = -1;
+        int nameIndex = -1;
+        int priceIndex = -1;
+        int quantityIndex = -1;
+        int maxQuantityIndex = -1;
     };
     enum class Checks
     {
-        Pending,
+        Pending, // a control is not readable yet; try again at the next pass
         Passed,
-        Refused
+        Refused // the transaction has ended
     };
 
     void loadConfig();
@@ -115,52 +118,55 @@ private:
     void sleepMs(int ms);
 
     void processState();
-    void handleMainWindow(StateMachine::State state, unsigned step);
+    void handleMainWindow(StateMachine::State state, unsigned step, trade::HWND window);
     void handleThsDialog(unsigned step, trade::HWND window);
-    void handleSimpleDialog(StateMachine::State state, unsigned step, trade::HWND window);
+    void handleShortDialog(StateMachine::State state, unsigned step, trade::HWND window);
     void handleFlashOrder(unsigned step);
 
     void beginOrderDialogIfNew(trade::HWND dialog);
-    void runAutoProfileSwitch(trade::HWND dialog);
-    Checks buyChecks(trade::HWND dialog, int kind, const Indexes& indexes, const Config& cfg);
-    void flashStep0(trade::HWND dialog, int kind, const Indexes& indexes, const Config& cfg);
-    void flashStep1(trade::HWND dialog);
-    void flashStep2(trade::HWND dialog, const Indexes& indexes);
-    void flashStep3(trade::HWND dialog, int kind, const Indexes& indexes);
-    void flashStep4(trade::HWND dialog, const Indexes& indexes, const Config& cfg);
-    void flashStep5(trade::HWND dialog, const Indexes& indexes);
+    Checks buyChecks(const OrderDialog& dialog);
+    void flashStep0(const OrderDialog& dialog);
+    void flashStep1(const OrderDialog& dialog);
+    void flashStep2(const OrderDialog& dialog);
+    void flashStep3(const OrderDialog& dialog);
+    void flashStep4(const OrderDialog& dialog);
+    void flashStep5(const OrderDialog& dialog);
     void flashStep6();
 
-    bool softwareSplit(trade::HWND dialog, const Indexes& indexes);
-    void fixedQuantityPath(trade::HWND dialog, const Indexes& indexes);
+    void softwareSplit(const OrderDialog& dialog);
+    void fixedQuantityPath(const OrderDialog& dialog);
+    bool keyboardQuantityWithinLimit(const OrderDialog& dialog, const QString& quantityText);
     void commitAndConfirm(trade::HWND dialog);
     void confirm(trade::HWND dialog);
     void finish();
     void finishAndClose(trade::HWND dialog);
     void reportTradeTime();
 
-    FieldReadResult readQuantity(trade::HWND dialog, int index, QString& text);
-    bool readCodeAndName(trade::HWND dialog, int kind, const Config& cfg);
+    FieldReadResult readQuantity(const OrderDialog& dialog, QString& text);
+    bool readCodeAndName(const OrderDialog& dialog);
     bool setQuantityDirectly(int quantity);
-    bool setQuantityWithAttempts(trade::HWND dialog, int index, int quantity, int attempts);
+    bool setQuantityWithAttempts(const OrderDialog& dialog, int quantity, int attempts);
     bool applySplit(trade::HWND dialog, int ratio);
-    bool verifySplit(trade::HWND dialog, int index);
-    bool applyAmountLimitToKeyboardQuantity(trade::HWND dialog, const Indexes& indexes, int& quantity);
+    bool verifySplit(const OrderDialog& dialog);
     void requestConfigPrompt(const QString& dataType, const QString& dialogTypeName);
 
+    qint64 markTime() const;
+    void setMark();
+    qint64 sinceStep() const;
     bool isWindow(trade::HWND window) const;
     bool isVisible(trade::HWND window) const;
+    // The outcome speaks of selling: a sell type, or with no type known a sell dialog.
     bool isSellSide() const;
 
     StateMachine* m_stateMachine;
     platform::Clock& m_clock;
     mutable std::mutex m_configMutex;
     Config m_config;
+    // Used on the detector thread only; its limits are set from the configuration at each pass.
     BuyRestrictions m_rules;
 
     std::atomic<bool> m_running{false};
-    // Written by the GUI thread (onTradeTypeSet, and the THS / TDX main windows clear the type
-    // here), read at the next pass.
+    // Written by the GUI thread (onTradeTypeSet) and cleared by the worker; read at each pass.
     std::atomic<int> m_tradeType{0};
     std::atomic<bool> m_splitKey{false};
     std::atomic<qint64> m_tradeTypeSetAt{0};
@@ -178,8 +184,8 @@ private:
     trade::HWND m_confirmButtonDialog = 0;
 
     // The order dialog transaction the per-dialog fields belong to (its window and the time its
-    // state began): target, retries, the stability tracker and the buy checks start afresh with
-    // each new one.
+    // state began): the split target, the retries, the stability tracker and the buy checks
+    // start afresh with each new one, so nothing computed for one stock decides for another.
     trade::HWND m_orderDialog = 0;
     qint64 m_orderDialogSince = -1;
     bool m_buyChecksPassed = false;
