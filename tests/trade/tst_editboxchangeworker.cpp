@@ -11,6 +11,8 @@
 #include "trade/StateMachine.h"
 #include "trade/WindowRequests.h"
 
+#include <QSettings>
+
 #include <functional>
 #include <memory>
 
@@ -33,6 +35,15 @@ using Pairs = QList<QPair<int, int>>;
 
 const QString BuiltIn = QStringLiteral("金融终端");
 
+// A setting the store has no setter for, written as the user's INI file holds it (settings
+// objects of one file share their data within the process).
+void setRawSetting(const QString& key, const QVariant& value)
+{
+    QSettings settings(ConfigManager::instance()->iniFilePath(), QSettings::IniFormat);
+    settings.setIniCodec("UTF-8");
+    settings.setValue(key, value);
+}
+
 // The settings every test starts from: the built-in profile (the fake TDX's default layout),
 // no restrictions, no limits, automatic profile switching on.
 void resetSettings()
@@ -53,6 +64,8 @@ void resetSettings()
     c->setTdxBuyMinPrice(0);
     c->setTdxBuyMaxAmount(10000);
     c->setAutoSwitchProfileEnabled(true);
+    setRawSetting(QStringLiteral("Software/UseSoftwareSplit"), true);
+    setRawSetting(QStringLiteral("Software/ReportTradeTime"), true);
 }
 
 // A simulated desktop with a fake TDX, the state machine, the desktop watcher's classification
@@ -261,6 +274,55 @@ private slots:
         QVERIFY(completed[0].b >= 20); // at least the visibility wait
     }
 
+    void orderDialogSeenReady_data()
+    {
+        QTest::addColumn<int>("visibleAfter");
+        QTest::addColumn<qint64>("ready"); // action (4, 0), ms after the dialog came to the front
+        QTest::newRow("visible at once") << 0 << qint64(20);
+        QTest::newRow("visible after 50 ms") << 50 << qint64(70);
+    }
+    void orderDialogSeenReady()
+    {
+        QFETCH(int, visibleAfter);
+        QFETCH(qint64, ready);
+        Trade t;
+        t.keyPressed(13);
+        const qint64 opened = t.sim.clock.nowMs();
+        sim::TdxOrderOptions o = order(1000);
+        o.visibleAfterMs = visibleAfter;
+        t.tdx->openFlashBuy(o);
+        t.runOnFront();
+        QCOMPARE(t.timeOf(QStringLiteral("action"), 4, 0) - opened, ready);
+        QCOMPARE(t.submitted().size(), std::size_t(1));
+    }
+
+    void softwareSplitOffLeavesTheSplitToTheKeyboard()
+    {
+        setRawSetting(QStringLiteral("Software/UseSoftwareSplit"), false);
+        QVERIFY(!ConfigManager::instance()->useSoftwareSplit());
+        Trade t;
+        t.keyPressed(13);
+        const WindowId dialog = t.tdx->openFlashBuy(order(1000));
+        t.runOnFront();
+        QCOMPARE(t.actions(), (Pairs{{4, 0}, {64, 0}}));
+        QVERIFY(t.isOpen(dialog));
+        QCOMPARE(t.tdx->fieldText(dialog, TdxField::Quantity), std::u16string(u"0"));
+        QVERIFY(t.orders().empty());
+        QCOMPARE(t.machine.step(), 3u);
+    }
+
+    void tradeTimeReportCanBeOff()
+    {
+        setRawSetting(QStringLiteral("Software/ReportTradeTime"), false);
+        QVERIFY(!ConfigManager::instance()->reportTradeTime());
+        Trade t;
+        t.keyPressed(13);
+        t.tdx->openFlashBuy(order(1000));
+        t.runOnFront();
+        QCOMPARE(t.submitted().size(), std::size_t(1));
+        QVERIFY(t.of(QStringLiteral("completed")).isEmpty());
+    }
+
     void softwareSplitRunsOnTheClientsOwnSplitButton()
     {
         LogCapture log;
@@ -359,6 +421,29 @@ private slots:
         }
     }
 
+    void fixedQuantityIsConfirmedOnlyOnceItSettles()
+    {
+        // The client fills the preset quantity in digit by digit; confirming "1" or "10" would
+        // place the wrong order.
+        Trade t;
+        t.keyPressed(10);
+        const qint64 opened = t.sim.clock.nowMs();
+        const WindowId dialog = t.tdx->openFlashBuy(order(5000));
+        const WindowId edit = t.tdx->control(dialog, TdxField::Quantity);
+        const platform::ProcessId pid = t.sim.desktop().windowProcessId(dialog);
+        static const std::u16string typed[] = {u"1", u"10", u"100", u"1000"};
+        for (int i = 0; i < 4; ++i) {
+            t.sim.desktop().scheduleAt(opened + 30 + 2 * i, pid, dialog, [&t, edit, i] {
+                t.sim.desktop().sendMessage(edit, platform::msg::SetText, 0,
+                                            reinterpret_cast<std::intptr_t>(typed[i].c_str()));
+            });
+        }
+        t.runOnFront();
+        QCOMPARE(t.orders().size(), std::size_t(1));
+        QCOMPARE(int(t.orders()[0].quantity), 1000);
+        QVERIFY(t.timeOf(QStringLiteral("action"), 64, 0) - opened >= 36 + 6);
+    }
+
     void fixedSellNeedsNoHelp()
     {
         // 定额卖: the client's own quantity is confirmed as it is; sells know no amount limit.
@@ -384,6 +469,8 @@ private slots:
         QTest::addColumn<Pairs>("notices");
         QTest::newRow("buy, zero throughout") << 13 << qint64(-1) << Pairs{{64, 1}};
         QTest::newRow("sell, zero throughout") << 23 << qint64(-1) << Pairs{{64, 2}};
+        // Opened by hand: the dialog says which side it is.
+        QTest::newRow("sell dialog, no trade type") << 0 << qint64(-1) << Pairs{{64, 2}};
         QTest::newRow("zero for 100 ms, then 900") << 13 << qint64(100) << Pairs{};
     }
     void zeroMaximum()
@@ -392,12 +479,14 @@ private slots:
         QFETCH(qint64, positiveAfter);
         QFETCH(Pairs, notices);
         Trade t;
-        t.keyPressed(type);
+        if (type)
+            t.keyPressed(type);
         const qint64 opened = t.sim.clock.nowMs();
         // The client shows 0 at first; computing the real maximum may take it a while.
         sim::TdxOrderOptions o = order(positiveAfter >= 0 ? 900 : 0);
         o.maxDelayMs = positiveAfter >= 0 ? int(positiveAfter) : 0;
-        const WindowId dialog = type < 20 ? t.tdx->openFlashBuy(o) : t.tdx->openFlashSell(o);
+        const bool sell = type == 0 || type >= 20;
+        const WindowId dialog = sell ? t.tdx->openFlashSell(o) : t.tdx->openFlashBuy(o);
         if (positiveAfter >= 0)
             t.showMaximumAt(dialog, u"0", opened);
         t.runOnFront();
@@ -780,11 +869,13 @@ private slots:
         QTest::addColumn<Pairs>("actions");
         QTest::addColumn<Pairs>("notices");
         QTest::addColumn<bool>("closed");
+        QTest::addColumn<qint64>("endAt"); // the last action, ms after the first key
         // No quantity 100 ms after the key: (32, 0); a quantity after a second key: (16, 0).
-        QTest::newRow("quantity after a second key") << true << Pairs{{32, 0}, {16, 0}} << Pairs{} << false;
-        // The keyboard's second key brings nothing either: abandoned.
+        QTest::newRow("quantity after a second key")
+            << true << Pairs{{32, 0}, {16, 0}} << Pairs{} << false << qint64(106);
+        // The keyboard's second key brings nothing either: abandoned 150 ms after it.
         QTest::newRow("nothing after a second key")
-            << false << Pairs{{32, 0}, {64, 0}} << Pairs{{128, 1}} << true;
+            << false << Pairs{{32, 0}, {64, 0}} << Pairs{{128, 1}} << true << qint64(250);
     }
     void keyboardSplitWithoutQuantity()
     {
@@ -792,6 +883,7 @@ private slots:
         QFETCH(Pairs, actions);
         QFETCH(Pairs, notices);
         QFETCH(bool, closed);
+        QFETCH(qint64, endAt);
         Trade t;
         t.keyPressed(13, true);
         const qint64 key = t.sim.clock.nowMs();
@@ -811,9 +903,28 @@ private slots:
         QCOMPARE(t.actions(), actions);
         QCOMPARE(t.notices(), notices);
         QCOMPARE(t.timeOf(QStringLiteral("action"), 32, 0) - key, qint64(100));
+        // Within the next pass or two (1 to 2 ms apart).
+        const qint64 end =
+            t.timeOf(QStringLiteral("action"), actions.last().first, actions.last().second) - key;
+        QVERIFY2(end >= endAt && end <= endAt + 2, qPrintable(QString::number(end)));
         QCOMPARE(!t.isOpen(dialog), closed);
         QVERIFY(t.orders().empty()); // (16, 0) leaves the confirmation to the keyboard
         QVERIFY(t.machine.isCommitted());
+    }
+
+    void keyboardSplitQuantityUnreadable()
+    {
+        ConfigManager::instance()->setTdxQuantityIndex(-1);
+        Trade t;
+        t.keyPressed(13, true);
+        const qint64 key = t.sim.clock.nowMs();
+        const WindowId dialog = t.tdx->openFlashBuy(order(1000));
+        t.tdx->keyboardSplit(dialog, 3, 10);
+        t.runOnFront();
+        QCOMPARE(t.actions(), (Pairs{{64, 101}}));
+        QCOMPARE(t.timeOf(QStringLiteral("action"), 64, 101) - key, qint64(500));
+        QVERIFY(t.isOpen(dialog));
+        QVERIFY(t.orders().empty());
     }
 
     // A target computed for an earlier dialog says nothing about this one.
@@ -1042,6 +1153,19 @@ private slots:
         QVERIFY(t.orders().empty());
     }
 
+    void aNewWindowInTheSameStateStartsAgain()
+    {
+        LogCapture log;
+        Trade t;
+        t.tdx->openTdxMessage(u"第一条");
+        t.runOnFront();
+        t.tdx->openTdxMessage(u"第二条");
+        t.runOnFront();
+        QCOMPARE(t.machine.state(), StateMachine::TdxDialog);
+        QCOMPARE(t.actions(), (Pairs{{2, 0}, {2, 0}}));
+        QVERIFY(log.contains(QStringLiteral("窗口句柄变化，重置界面状态")));
+    }
+
     void orderSubmittedNoticeIsSpokenAndDismissed()
     {
         Trade t;
@@ -1162,9 +1286,30 @@ private slots:
         QCOMPARE(int(t.submitted()[0].quantity), 300);
         QCOMPARE(t.machine.record()->name, QStringLiteral("浦发银行"));
         QCOMPARE(t.machine.record()->priceText, QStringLiteral("10.52"));
+    }
 
-        // Once per dialog: another pass on the same dialog does not ask again.
+    void profileSwitchRunsOncePerDialog()
+    {
+        ConfigManager* c = ConfigManager::instance();
+        QVERIFY(c->saveProfile(QStringLiteral("本机"), QStringLiteral("C:/new_tdx")));
+        QVERIFY(c->loadProfile(BuiltIn));
+        LogCapture log;
+        Trade t;
+        t.keyPressed(13);
+        t.tdx->openFlashBuy(order(1000));
+        // The user picks the built-in profile again while the dialog is worked on: the worker
+        // does not take it back at every pass.
+        QObject::connect(
+            t.worker.get(), &EditBoxChangeWorker::actionSignal, &t.context,
+            [c](int action, int) {
+                if (action == 4)
+                    c->loadProfile(BuiltIn);
+            },
+            Qt::DirectConnection);
+        t.runOnFront();
         QCOMPARE(log.startingWith(QStringLiteral("[自动切换配置] 从")).size(), 1);
+        QCOMPARE(c->currentProfileName(), BuiltIn);
+        QCOMPARE(t.submitted().size(), std::size_t(1));
     }
 
     void promptAskedOncePerPair()
