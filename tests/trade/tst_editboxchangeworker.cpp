@@ -1241,11 +1241,17 @@ private slots:
         QVERIFY(t.machine.isCommitted());
 
         t.tdx->activate();
+        // A client left topmost would cover the clock: it goes back to the normal band.
+        const WindowId main = t.tdx->mainWindow();
+        t.sim.desktop().setWindowPos(main, platform::zorder::Topmost, 0, 0, 0, 0,
+                                     platform::swp::NoMove | platform::swp::NoSize);
+        QVERIFY(t.sim.desktop().windowExStyle(main) & platform::exstyle::Topmost);
         const qint64 front = t.sim.clock.nowMs();
         t.runOnFront();
         QVERIFY(log.contains(QStringLiteral("事务已提交，重置交易状态")));
         QVERIFY(!t.machine.isCommitted());
         QCOMPARE(t.sim.clock.nowMs() - front, qint64(150));
+        QVERIFY(!(t.sim.desktop().windowExStyle(main) & platform::exstyle::Topmost));
         // The trade type went with the transaction: a new order dialog is the user's.
         t.said.clear();
         const WindowId dialog = t.tdx->openFlashBuy(order(1000));
