@@ -1,8 +1,15 @@
 #include "clock/Widget.h"
 
+#include "clock/audio/SoundReminder.h"
+#include "clock/audio/SpeechManager.h"
 #include "config/ConfigManager.h"
+#include "keyboardlink/manager/ConnectionManager.h"
+#include "keyboardlink/protocol/DataParser.h"
+#include "keyboardlink/protocol/Protocol.h"
 #include "platform/api/Platform.h"
 #include "resources/Resources.h"
+#include "trade/Clicker.h"
+#include "trade/ForegroundClientCheck.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,6 +26,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <stdexcept>
+
 namespace {
 
 const int kClockPeriodMs = 1000;
@@ -32,6 +41,11 @@ const std::uint32_t kTopFlags = platform::swp::NoSize | platform::swp::NoMove | 
 
 const char* const kWeekdays[] = {"周一", "周二", "周三", "周四", "周五", "周六", "周日"};
 
+const QString kSoundToThs = QStringLiteral(":/media/toths.wav");
+const QString kSoundToTdx = QStringLiteral(":/media/totdx.wav");
+const QString kSoundTradeOn = QStringLiteral(":/media/tradeon.wav");
+const QString kSoundTradeOff = QStringLiteral(":/media/tradeoff.wav");
+
 } // namespace
 
 // ---------------------------------------------------------------- construction
@@ -39,8 +53,9 @@ const char* const kWeekdays[] = {"周一", "周二", "周三", "周四", "周五
 Widget::Widget(QWidget* parent) : QWidget(parent)
 {
     initResources();
-    // Stock table: the stock lookup adds it here. Process utility and auto-clicker: added with
-    // the trade automation and the menus. The alarm and auto-switch flags start set.
+    // Stock table: the stock lookup adds it here. Process utility: added with the trade
+    // automation menus. The alarm and auto-switch flags start set.
+    m_clicker = new Clicker(this);
     m_alarmEnabled = true;
     m_autoSwitch = true;
 
@@ -60,7 +75,14 @@ Widget::Widget(QWidget* parent) : QWidget(parent)
     applySettings();
     connectKeyboardLink();
 
-    // The first check of the trading client in front comes 3 s after the start.
+    // The first check of the trading client in front comes 3 s after the start; the keyboard is
+    // switched to the client in front when they differ.
+    ForegroundClientCheck::Hooks hooks;
+    hooks.keyboardSoftware = [this] { return m_connectionManager->activeSoftType(); };
+    hooks.tradeState = [this] { return m_connectionManager->getTradeState(); };
+    hooks.setSoftware = [this](int software) { m_connectionManager->switchSoftType(software); };
+    hooks.autoSwitchEnabled = [] { return ConfigManager::instance()->autoSwitch(); };
+    m_clientCheck = new ForegroundClientCheck(hooks, this);
     m_switchVerifyTimer = new QTimer(this);
     m_switchVerifyTimer->setSingleShot(true);
     connect(m_switchVerifyTimer, &QTimer::timeout, this, &Widget::onAppSwitchVerifyTimeout);
@@ -68,7 +90,10 @@ Widget::Widget(QWidget* parent) : QWidget(parent)
     connect(m_periodicCheckTimer, &QTimer::timeout, this, &Widget::onPeriodicCheckTimeout);
     m_switchVerifyTimer->start(kFirstSwitchVerifyMs);
 
-    // Speech manager (enabled from the speech flag) and sound reminder: created here.
+    m_speechManager = new SpeechManager(this);
+    m_speechManager->init();
+    m_speechManager->setEnabled(m_speechEnabled);
+    m_soundReminder = new SoundReminder(this);
 
     m_clockTimer = new QTimer(this);
     connect(m_clockTimer, &QTimer::timeout, this, &Widget::slot_timeout);
@@ -92,6 +117,9 @@ Widget::~Widget()
     stopAllTimers();
     unregisterHotkeys();
     stopKeyboardLink();
+    // Gone while this window is still whole: nothing it says reaches a half-destroyed window.
+    delete m_connectionManager;
+    m_connectionManager = nullptr;
     // Dimmer: closed and deleted here. Tray icon: hidden and scheduled for deletion here.
     delete m_workOffTimer;
     m_workOffTimer = nullptr;
@@ -132,23 +160,37 @@ void Widget::buildInterface()
 
 void Widget::startKeyboardLink()
 {
-    // Keyboard link: create Core::ConnectionManager (parent this) and start it; pass it the
-    // stored "Keyboard/MultiKeyboardEnabled" and log "Widget: 应用多键盘配置:" 启用/禁用. When it
-    // has no connected device, throw std::runtime_error("检测到键盘未接入,请先接入键盘"); main()
-    // turns that into a message box and ends the program.
+    m_connectionManager = new Core::ConnectionManager(this);
+    m_connectionManager->initConnections();
+    const bool multi = ConfigManager::instance()->multiKeyboardEnabled();
+    m_connectionManager->setMultiKeyboardEnabled(multi);
+    qDebug().noquote() << "Widget: 应用多键盘配置:" << (multi ? "启用" : "禁用");
+    // main() turns this into a message box and ends the program.
+    if (!m_connectionManager->isDeviceConnected())
+        throw std::runtime_error("检测到键盘未接入,请先接入键盘");
 }
 
 void Widget::connectKeyboardLink()
 {
-    // Keyboard link: create the keyboard settings dialog (hidden); connect the manager's
-    // updateDevState, sendKeyMapData and appActivated (to onAppChanged) and the order dialog
-    // worker's requestOpenTestDialog / requestShowConfigPrompt / requestSwitchProfile.
+    // Keyboard settings dialog: created hidden here, its onKeyMapDataLoad connected to the
+    // manager's sendKeyMapData.
+    connect(m_connectionManager, &Core::ConnectionManager::updateDevState, this,
+            &Widget::slot_update_dev_state);
+    connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onAppChanged);
+    connect(m_connectionManager, &Core::ConnectionManager::mouseClick, this, &Widget::onTdxLayoutClicked);
+    m_connectionManager->setStockCheck(m_stockCheck);
+    // Order dialog worker: its requestOpenTestDialog, requestShowConfigPrompt and
+    // requestSwitchProfile are connected here to openTestDialog, showConfigPrompt and
+    // showSwitchProfilePrompt.
 }
 
 void Widget::stopKeyboardLink()
 {
-    // Keyboard link: stop the manager's worker threads (waiting for them), disconnect the current
-    // device, stop every registered connection, in this order.
+    if (!m_connectionManager)
+        return;
+    m_connectionManager->stopThreads();
+    m_connectionManager->disconnectActive();
+    m_connectionManager->prepareShutdown();
 }
 
 void Widget::closeDialogs()
@@ -305,13 +347,114 @@ void Widget::onAppChanged(int softwareId, int subtype)
 
 void Widget::onAppSwitchVerifyTimeout()
 {
-    // Keyboard link: the foreground software check (switch the keyboards to the client in front
-    // when it differs from m_verifySoftwareId / m_verifySubtype).
+    qDebug().noquote() << "Widget::onAppSwitchVerifyTimeout - 执行启动时股票软件检查";
+    m_clientCheck->checkForegroundSoftware();
+    if (!m_clientCheck->softwareFound()) {
+        qDebug().noquote() << "首次检查未发现股票软件，启动周期性检查 (每5秒)";
+        m_periodicCheckTimer->start(ForegroundClientCheck::PeriodicIntervalMs);
+    }
 }
 
 void Widget::onPeriodicCheckTimeout()
 {
-    // Keyboard link: the periodic foreground software check.
+    qDebug().noquote() << "Widget::onPeriodicCheckTimeout - 执行周期性股票软件检查";
+    m_clientCheck->checkForegroundSoftware();
+    if (m_clientCheck->softwareFound()) {
+        qDebug().noquote() << "已检测到股票软件，停止周期性检查";
+        m_periodicCheckTimer->stop();
+    }
+}
+
+// ---------------------------------------------------------------- keyboard answers
+
+QString Widget::statusText(const DataParser& state)
+{
+    QStringList parts;
+    const QString soft = Protocol::softName(state.soft());
+    parts << (soft.isEmpty() ? QStringLiteral("交易中") : soft + QStringLiteral(" | 交易中"));
+    const QString speed = Protocol::speedName(state.speed());
+    if (!speed.isEmpty())
+        parts << speed;
+    const QString price = Protocol::priceTypeName(state.priceType(), state.soft());
+    if (!price.isEmpty())
+        parts << price;
+    return parts.join(QStringLiteral(" | "));
+}
+
+void Widget::showStatus(const DataParser& state)
+{
+    m_labelInfo->setText(statusText(state));
+    adjustSize();
+}
+
+void Widget::clearStatus()
+{
+    m_labelInfo->clear();
+    adjustSize();
+}
+
+void Widget::playStatusSound(const QString& file)
+{
+    if (ConfigManager::instance()->ttsEnabled())
+        m_soundReminder->playFile(file);
+}
+
+void Widget::slot_update_dev_state(DataParser* dataParser)
+{
+    if (!dataParser)
+        return;
+    // Outcome reports (status 2 … 12) are spoken by the trade reporting, added here.
+    if (dataParser->status() != 0)
+        return;
+    const bool on = dataParser->workState();
+    // Menus: the check marks of the software, speed, price-type and keyboard entries are
+    // refreshed here from the same answer.
+    switch (dataParser->command()) {
+    case Protocol::Cmd::SwitchSoft:
+    case 0x31: // the software parameter
+        if (on) {
+            showStatus(*dataParser);
+            if (dataParser->soft() == Protocol::Soft::Ths)
+                playStatusSound(kSoundToThs);
+            else if (dataParser->soft() == Protocol::Soft::Tdx)
+                playStatusSound(kSoundToTdx);
+        }
+        break;
+    case Protocol::Cmd::ToggleWorkState:
+    case Protocol::Cmd::SetWorkState:
+        m_connectionManager->onTradeStateChanged(on);
+        if (on) {
+            showStatus(*dataParser);
+            playStatusSound(kSoundTradeOn);
+        } else {
+            clearStatus();
+            playStatusSound(kSoundTradeOff);
+        }
+        break;
+    case Protocol::Cmd::ReloadState:
+    case Protocol::Cmd::DeviceInfo:
+        if (on) {
+            m_connectionManager->onTradeStateChanged(true);
+            showStatus(*dataParser);
+        } else {
+            clearStatus();
+        }
+        break;
+    case Protocol::Cmd::SpeedKey:
+    case Protocol::Cmd::SetSpeed:
+    case Protocol::Cmd::SetBuyIndex:
+        if (on)
+            showStatus(*dataParser);
+        break;
+    default:
+        break;
+    }
+}
+
+void Widget::onTdxLayoutClicked(trade::WPARAM)
+{
+    // Stock lookup: with trading on, stock check on, the auto-clicker idle and the window a TDX
+    // main window, the clipboard watcher looks the clicked stock up (limit 1500 ms).
 }
 
 // ---------------------------------------------------------------- always on top
@@ -409,17 +552,17 @@ void Widget::contextMenuEvent(QContextMenuEvent* event)
 
 void Widget::switchKeyboardsOffWork()
 {
-    // Keyboard link: m_connectionManager->setWorkOff().
+    m_connectionManager->setWorkOff();
 }
 
 void Widget::toggleKeyboardWorkState()
 {
-    // Keyboard link: m_connectionManager->switchWorkState().
+    m_connectionManager->switchWorkState();
 }
 
-void Widget::handOffToSoundReminder(const QTime&)
+void Widget::handOffToSoundReminder(const QTime& time)
 {
-    // Alarms: the sound reminder plays the market-time sounds for this time.
+    m_soundReminder->checkAlarm(time);
 }
 
 void Widget::showMainMenu(const QPoint&)
@@ -439,7 +582,7 @@ void Widget::showStockContextMenu()
 
 void Widget::startAutoClicking()
 {
-    // Menus: the auto-clicker.
+    m_clicker->startAutoClicking();
 }
 
 // ---------------------------------------------------------------- hot keys
@@ -506,7 +649,8 @@ void Widget::slot_action_save_clicked()
     config->setAlarmEnabled(m_alarmEnabled);
     config->setAutoSwitch(m_autoSwitch);
     config->setStockCheck(m_stockCheck);
-    // Keyboard link: emit the manager's reloadCfg so the workers re-read the restrictions.
+    if (m_connectionManager)
+        emit m_connectionManager->reloadCfg();
     config->saveConfig();
 }
 

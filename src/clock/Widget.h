@@ -8,15 +8,26 @@
 // dialogs are marked where they plug in ("Keyboard link:", "Menus:", ...). Their entry points are
 // the virtual functions of the "Hooks" section below, which the later pieces fill.
 
+#include "trade/TradeTypes.h"
+
 #include <QDateTime>
 #include <QPoint>
 #include <QString>
 #include <QVector>
 #include <QWidget>
 
+class Clicker;
+class DataParser;
+class ForegroundClientCheck;
 class QLabel;
 class QTimer;
 class QVBoxLayout;
+class SoundReminder;
+class SpeechManager;
+
+namespace Core {
+class ConnectionManager;
+}
 
 class Widget : public QWidget
 {
@@ -45,6 +56,15 @@ public:
     bool isFixedPosition() const { return m_fixedPosition; }
     bool isAlwaysOnTop() const { return m_alwaysOnTop; }
 
+    // The status line while the keyboard is in trading mode: software, trading on, typing speed
+    // and buy price type ("通达信 | 交易中 | 高速 | 限价").
+    static QString statusText(const DataParser& state);
+
+    Core::ConnectionManager* connectionManager() const { return m_connectionManager; }
+    SoundReminder* soundReminder() const { return m_soundReminder; }
+    SpeechManager* speechManager() const { return m_speechManager; }
+    ForegroundClientCheck* foregroundClientCheck() const { return m_clientCheck; }
+
 public slots:
     void slot_timeout();
     void checkAndMaintainTop();
@@ -69,6 +89,11 @@ public slots:
 
     void onAppSwitchVerifyTimeout();
     void onPeriodicCheckTimeout();
+
+    // A keyboard's answer (state frames and outcome reports).
+    void slot_update_dev_state(DataParser* dataParser);
+    // A click on a 版面 page of TDX while trade watching runs.
+    virtual void onTdxLayoutClicked(trade::WPARAM hwnd);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -103,6 +128,10 @@ private:
     void forceActivate();
     void setStaysOnTopHint(bool on);
     QDateTime now() const;
+    void showStatus(const DataParser& state);
+    void clearStatus();
+    // A sound of the keyboard answers, played only while Features/TTS is on.
+    void playStatusSound(const QString& file);
 
     QVBoxLayout* m_layout = nullptr;
     QLabel* m_label = nullptr;
@@ -132,4 +161,10 @@ private:
     QTimer* m_periodicCheckTimer = nullptr;
     QTimer* m_topTimer = nullptr; // created on first use
     QVector<int> m_hotkeyIds;
+
+    Core::ConnectionManager* m_connectionManager = nullptr;
+    ForegroundClientCheck* m_clientCheck = nullptr;
+    SpeechManager* m_speechManager = nullptr;
+    SoundReminder* m_soundReminder = nullptr;
+    Clicker* m_clicker = nullptr;
 };

@@ -1,10 +1,20 @@
 // The clock window: start-up state and style, the clock tick and work-off check on a driven
 // clock, always-on-top keeping through the host desktop, dragging, hot keys, activation by a
-// second start and closing.
+// second start and closing; on a simulated keyboard: the refusal to start without one, the
+// keyboard answers on the status line and in sounds, double click and work-off, the foreground
+// client check.
 
 #include "clock/Widget.h"
+#include "clock/audio/SoundReminder.h"
 #include "config/ConfigManager.h"
+#include "keyboardlink/connection/RawHIDConnection.h"
+#include "keyboardlink/manager/ConnectionManager.h"
+#include "keyboardlink/protocol/DataParser.h"
 #include "platform/api/Platform.h"
+#include "sim/desktop/FakeTdx.h"
+#include "sim/desktop/SimSystem.h"
+#include "sim/keyboard/KeyboardSimulator.h"
+#include "trade/Clicker.h"
 
 #include "StubDesktop.h"
 #include "ZkTest.h"
@@ -12,6 +22,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -93,10 +104,12 @@ public:
     }
 };
 
-// The clock with its hooks for the later pieces counted.
+// The clock with its hooks for the later pieces counted (and, with keyboardHooks set, the
+// keyboard ones passed on to the connection manager as well).
 class ProbeWidget : public Widget
 {
 public:
+    bool keyboardHooks = false;
     int workOffCalls = 0;
     int workStateToggles = 0;
     QVector<QTime> reminderTimes;
@@ -107,11 +120,25 @@ public:
 
     void showContextMenu() override { ++orderMenus; }
     void showStockContextMenu() override { ++stockMenus; }
-    void startAutoClicking() override { ++autoClicks; }
+    void startAutoClicking() override
+    {
+        ++autoClicks;
+        Widget::startAutoClicking(); // without a trading desktop it has nowhere to click
+    }
 
 protected:
-    void switchKeyboardsOffWork() override { ++workOffCalls; }
-    void toggleKeyboardWorkState() override { ++workStateToggles; }
+    void switchKeyboardsOffWork() override
+    {
+        ++workOffCalls;
+        if (keyboardHooks)
+            Widget::switchKeyboardsOffWork();
+    }
+    void toggleKeyboardWorkState() override
+    {
+        ++workStateToggles;
+        if (keyboardHooks)
+            Widget::toggleKeyboardWorkState();
+    }
     void handOffToSoundReminder(const QTime& time) override { reminderTimes.append(time); }
     void showMainMenu(const QPoint& globalPos) override { mainMenus.append(globalPos); }
 };
@@ -122,6 +149,8 @@ const QString kDefaultStyle = QStringLiteral(
 const QString kDefaultInfoStyle = QStringLiteral(
     "background: rgba(0, 0, 0, 0.784314%); color: #ff007f; font-size: 14pt; font-family: Arial; "
     "font-weight: bold; font-style: italic;");
+
+const std::string kSerial = "ZK000001";
 
 QDateTime at(int year, int month, int day, int hour, int minute, int second = 0)
 {
@@ -144,11 +173,24 @@ private:
     HostDesktop m_desktop;
     RecordingHotkeys m_hotkeys;
     platform::ManualClock m_clock;
+    std::unique_ptr<sim::KeyboardSimulator> m_keyboards;
+    std::unique_ptr<sim::SimSystem> m_tradingDesktop;
     std::unique_ptr<ProbeWidget> m_widget;
 
     ConfigManager* config() { return ConfigManager::instance(); }
     QLabel* label() { return m_widget->findChild<QLabel*>(QStringLiteral("label")); }
     QLabel* infoLabel() { return m_widget->findChild<QLabel*>(QStringLiteral("labelInfo")); }
+    // A simulated trading desktop behind the clock; the host desktop, hot keys and keyboards
+    // stay as they are.
+    sim::SimSystem& installTradingDesktop()
+    {
+        m_tradingDesktop = std::make_unique<sim::SimSystem>(m_clock);
+        m_tradingDesktop->driveEventsFrom(m_clock);
+        platform::Services os = m_tradingDesktop->services(platform::services());
+        os.hotkeys = &m_hotkeys;
+        platform::install(os);
+        return *m_tradingDesktop;
+    }
     ProbeWidget* create()
     {
         m_widget = std::make_unique<ProbeWidget>();
@@ -181,10 +223,14 @@ private slots:
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
         m_desktop = HostDesktop();
         m_hotkeys.registered.clear();
+        // The clock does not start without a keyboard.
+        m_keyboards = std::make_unique<sim::KeyboardSimulator>();
+        m_keyboards->addKeyboard(kSerial);
         platform::Services os;
         os.hostDesktop = &m_desktop;
         os.hotkeys = &m_hotkeys;
         os.clock = &m_clock;
+        m_keyboards->installInto(os);
         platform::install(os);
         m_clock.setNow(at(2024, 6, 3, 9, 15).toMSecsSinceEpoch());
     }
@@ -194,6 +240,9 @@ private slots:
         m_widget.reset();
         ConfigManager::destroyInstance();
         platform::install(platform::Services());
+        m_clock.setObserver(nullptr);
+        m_tradingDesktop.reset();
+        m_keyboards.reset();
     }
 
     void startsWithTheDefaultLookAndPlace()
@@ -437,6 +486,7 @@ private slots:
     {
         platform::Services os;
         os.clock = &m_clock;
+        m_keyboards->installInto(os);
         platform::install(os);
         Widget* w = create();
         w->checkAndMaintainTop();
@@ -557,6 +607,199 @@ private slots:
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
         dialog.close();
+    }
+
+    void refusesToStartWithoutAKeyboard()
+    {
+        m_keyboards->removeKeyboard(kSerial);
+        try {
+            create();
+            QFAIL("the clock started without a keyboard");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("检测到键盘未接入,请先接入键盘"));
+        }
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(!w->isVisible());
+    }
+
+    void startsTheKeyboardLink()
+    {
+        config()->setMultiKeyboardEnabled(true);
+        Widget* w = create();
+        Core::ConnectionManager* manager = w->connectionManager();
+        QVERIFY(manager);
+        QVERIFY(manager->isDeviceConnected());
+        QVERIFY(manager->isMultiKeyboardEnabled());
+        QVERIFY(!manager->isVisible());
+        QTRY_COMPARE(manager->keyboardCount(), 1);
+    }
+
+    // Each keyboard answer on the status line, in sounds and in trade watching. The status line
+    // shows an earlier state first, so that clearing it shows.
+    void keyboardAnswers_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<int>("soft");
+        QTest::addColumn<QString>("statusLine");
+        QTest::addColumn<QString>("sound");
+        QTest::addColumn<bool>("watching");
+        const QString earlier = QStringLiteral("通达信 | 交易中 | 极速 | 五档价");
+        const QString tdx = QStringLiteral("通达信 | 交易中 | 高速 | 限价");
+        QTest::newRow("software THS") << 0x20 << 0 << true << 1 << "同花顺 | 交易中 | 高速"
+                                      << ":/media/toths.wav" << false;
+        QTest::newRow("software parameter TDX")
+            << 0x31 << 0 << true << 2 << tdx << ":/media/totdx.wav" << false;
+        QTest::newRow("software, trading off") << 0x20 << 0 << false << 1 << earlier << QString() << false;
+        QTest::newRow("toggle on") << 0x21 << 0 << true << 2 << tdx << ":/media/tradeon.wav" << true;
+        QTest::newRow("set off") << 0x22 << 0 << false << 2 << QString() << ":/media/tradeoff.wav" << false;
+        QTest::newRow("reload, on") << 0xA0 << 0 << true << 2 << tdx << QString() << true;
+        QTest::newRow("hello, off") << 0xF1 << 0 << false << 2 << QString() << QString() << false;
+        QTest::newRow("speed") << 0x33 << 0 << true << 2 << tdx << QString() << false;
+        QTest::newRow("price type, off") << 0x32 << 0 << false << 2 << earlier << QString() << false;
+        QTest::newRow("outcome notice") << 0x21 << 2 << true << 2 << earlier << QString() << false;
+    }
+
+    void keyboardAnswers()
+    {
+        QFETCH(int, command);
+        QFETCH(int, status);
+        QFETCH(bool, on);
+        QFETCH(int, soft);
+        QFETCH(QString, statusLine);
+        QFETCH(QString, sound);
+        QFETCH(bool, watching);
+        Widget* w = create();
+        QSignalSpy sounds(w->soundReminder(), &SoundReminder::soundPlayed);
+
+        sim::SimKeyboard keyboard(kSerial);
+        auto frame = [&keyboard](int cmd, int st) {
+            const sim::Report report = keyboard.stateReport(std::uint8_t(cmd), std::uint8_t(st));
+            QByteArray chunk(reinterpret_cast<const char*>(report.data()) + 1, int(report.size()) - 1);
+            chunk.append('\0');
+            return chunk;
+        };
+        DataParser parser;
+        keyboard.state().workState = true;
+        keyboard.state().speed = 1;
+        keyboard.state().priceType = 5;
+        parser.decode(frame(0x23, 0));
+        w->slot_update_dev_state(&parser);
+        QCOMPARE(infoLabel()->text(), QStringLiteral("通达信 | 交易中 | 极速 | 五档价"));
+
+        keyboard.state() = sim::SimKeyboard(kSerial).state();
+        keyboard.state().workState = on;
+        keyboard.state().soft = std::uint8_t(soft);
+        parser.decode(frame(command, status));
+        w->slot_update_dev_state(&parser);
+        QCOMPARE(infoLabel()->text(), statusLine);
+        QCOMPARE(w->connectionManager()->watchersRunning(), watching);
+        if (sound.isEmpty()) {
+            QCOMPARE(sounds.size(), 0);
+        } else {
+            QCOMPARE(sounds.size(), 1);
+            QCOMPARE(sounds.at(0).at(0).toUrl(), QUrl(QStringLiteral("qrc") + sound));
+        }
+    }
+
+    void noSoundsWithoutSpeech()
+    {
+        config()->setTtsEnabled(false);
+        Widget* w = create();
+        QSignalSpy sounds(w->soundReminder(), &SoundReminder::soundPlayed);
+        QTRY_COMPARE(w->connectionManager()->keyboardCount(), 1);
+        QVERIFY(w->connectionManager()->switchWorkState());
+        QTRY_VERIFY(w->connectionManager()->watchersRunning()); // the answer was handled
+        QVERIFY(!infoLabel()->text().isEmpty());
+        QCOMPARE(sounds.size(), 0);
+    }
+
+    void doubleClickSwitchesTradingModeAndTheStatusLineFollows()
+    {
+        ProbeWidget* w = create();
+        w->keyboardHooks = true;
+        Core::ConnectionManager* manager = w->connectionManager();
+        QTRY_COMPARE(manager->keyboardCount(), 1); // the keyboard's own connection is up
+        QSignalSpy sounds(w->soundReminder(), &SoundReminder::soundPlayed);
+        m_keyboards->clearRecords(kSerial);
+
+        sendMouse(w, QEvent::MouseButtonDblClick, QPoint(10, 10), Qt::LeftButton, Qt::LeftButton);
+        QTRY_COMPARE(infoLabel()->text(), QStringLiteral("通达信 | 交易中 | 高速 | 限价"));
+        QCOMPARE(m_keyboards->receivedFrameBytes(kSerial).size(), size_t(1));
+        QCOMPARE(m_keyboards->receivedFrameBytes(kSerial).at(0),
+                 (std::vector<std::uint8_t>{0x5A, 0x21, 0, 0, 0xCA}));
+        QVERIFY(m_keyboards->state(kSerial).workState);
+        QVERIFY(manager->watchersRunning());
+        QTRY_COMPARE(sounds.size(), 1);
+        QCOMPARE(sounds.at(0).at(0).toUrl(), QUrl(QStringLiteral("qrc:/media/tradeon.wav")));
+
+        sendMouse(w, QEvent::MouseButtonDblClick, QPoint(10, 10), Qt::LeftButton, Qt::LeftButton);
+        QTRY_COMPARE(infoLabel()->text(), QString());
+        QVERIFY(!manager->watchersRunning());
+        QVERIFY(!m_keyboards->state(kSerial).workState);
+        QTRY_COMPARE(sounds.size(), 2);
+        QCOMPARE(sounds.at(1).at(0).toUrl(), QUrl(QStringLiteral("qrc:/media/tradeoff.wav")));
+    }
+
+    void workOffTimeSwitchesTheKeyboardOff()
+    {
+        m_keyboards->changeState(kSerial, [](sim::KeyboardState& s) { s.workState = true; });
+        ProbeWidget* w = create();
+        w->keyboardHooks = true;
+        QTRY_VERIFY(w->connectionManager()->getTradeState()); // the hello answer is in
+        m_keyboards->clearRecords(kSerial);
+        QVERIFY(w->workOffCheck(at(2024, 6, 3, 15, 10)));
+        QTRY_VERIFY(!m_keyboards->state(kSerial).workState);
+        QCOMPARE(m_keyboards->receivedFrameBytes(kSerial).at(0),
+                 (std::vector<std::uint8_t>{0x5A, 0x22, 0x01, 0x00, 0x00, 0xCA}));
+    }
+
+    void foregroundClientSwitchesTheKeyboard()
+    {
+        sim::SimSystem& desktop = installTradingDesktop();
+        m_keyboards->changeState(kSerial, [](sim::KeyboardState& s) { s.soft = 1; });
+        Widget* w = create();
+        QTRY_COMPARE(w->connectionManager()->activeSoftType(), 1);
+
+        // No trading client in front: checked again every five seconds.
+        w->onAppSwitchVerifyTimeout();
+        QVERIFY(activeTimer(5000));
+        QCOMPARE(m_keyboards->state(kSerial).soft, std::uint8_t(1));
+
+        sim::FakeTdx tdx(desktop);
+        m_keyboards->clearRecords(kSerial);
+        w->onPeriodicCheckTimeout();
+        QVERIFY(!activeTimer(5000));
+        QTRY_COMPARE(m_keyboards->state(kSerial).soft, std::uint8_t(2));
+        QCOMPARE(m_keyboards->receivedFrameBytes(kSerial).at(0),
+                 (std::vector<std::uint8_t>{0x5A, 0x20, 0x01, 0x02, 0x02, 0xCA}));
+    }
+
+    void autoClickerHotkey()
+    {
+        installTradingDesktop();
+        Widget* w = create();
+        auto* clicker = w->findChild<Clicker*>();
+        QVERIFY(clicker && !clicker->isRunning());
+        m_hotkeys.press(platform::modifier::Control | platform::modifier::Shift, 'Z');
+        QVERIFY(clicker->isRunning());
+    }
+
+    void quitStopsTheKeyboardLink()
+    {
+        Widget* w = create();
+        Core::ConnectionManager* manager = w->connectionManager();
+        manager->onTradeStateChanged(true);
+        QVERIFY(manager->watchersRunning());
+        w->slot_action_quit_clicked();
+        QVERIFY(!manager->watchersRunning());
+        QVERIFY(!manager->desktopWatcher());
+        QVERIFY(!manager->isDeviceConnected());
+        // Leaving: an arrival no longer reconnects anything.
+        m_keyboards->addKeyboard("ZK000002");
+        QTest::qWait(0);
+        QVERIFY(!manager->isDeviceConnected());
     }
 
     // Last: leaving through the menu asks the application to quit.
