@@ -1,5 +1,6 @@
 #include "app/FatalError.h"
 
+#include <QDebug>
 #include <QMessageBox>
 
 #include <exception>
@@ -8,6 +9,7 @@ namespace {
 
 void showFatalError(const QString& text)
 {
+    qCritical().noquote() << text;
     QMessageBox::critical(nullptr, QStringLiteral("程序异常"), text, QMessageBox::Ok);
 }
 

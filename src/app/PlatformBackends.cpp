@@ -1,11 +1,16 @@
 #include "app/PlatformBackends.h"
 
+#include "platform/api/Diagnostics.h"
 #include "platform/api/Platform.h"
+#include "sim/world/DemoWorld.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QDebug>
 
 #if defined(ZK_HAVE_PLATFORM_LINUX)
+#include "platform/linux/LinuxHidApi.h"
+#include "platform/linux/LinuxHidPorts.h"
 #include "platform/linux/LinuxServices.h"
 #include "platform/linux/X11Hotkeys.h"
 
@@ -26,16 +31,37 @@ public:
     }
 };
 
+void toQtMessages(platform::DiagnosticLevel level, const std::string& text)
+{
+    const QString line = QString::fromStdString(text);
+    if (level == platform::DiagnosticLevel::Warning)
+        qWarning().noquote() << line;
+    else
+        qDebug().noquote() << line;
+}
+
 } // namespace
 
-PlatformBackends::PlatformBackends() : m_hotkeyFilter(std::make_unique<HotkeyEventFilter>())
+PlatformBackends::PlatformBackends(Mode mode) : m_hotkeyFilter(std::make_unique<HotkeyEventFilter>())
 {
+    platform::setDiagnosticSink(toQtMessages);
+    platform::Services os;
 #if defined(ZK_HAVE_PLATFORM_LINUX)
-    platform::install(platform::linuxServices());
+    os = platform::linuxServices();
     if (QX11Info::isPlatformX11())
         platform::linuxHotkeys().setConnection(QX11Info::connection());
     m_name = "linux";
+    if (mode == Mode::Normal) {
+        os.hid = &platform::linuxHidApi();
+        os.hidPorts = &platform::linuxHidPorts();
+    }
 #endif
+    if (mode == Mode::Demo) {
+        m_demo = std::make_unique<DemoWorld>(DemoWorld::keyboardCountFromEnvironment());
+        os = m_demo->services(os);
+        m_name = "demo";
+    }
+    platform::install(os);
     QCoreApplication::instance()->installNativeEventFilter(m_hotkeyFilter.get());
 }
 
@@ -48,4 +74,6 @@ PlatformBackends::~PlatformBackends()
     platform::linuxHotkeys().setConnection(nullptr);
 #endif
     platform::install(platform::Services());
+    m_demo.reset();
+    platform::setDiagnosticSink(nullptr);
 }

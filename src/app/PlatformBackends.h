@@ -1,27 +1,39 @@
 #pragma once
 
-// The operating-system backends of this process, chosen once at start: the X11 backend on Linux
-// (the Windows backend on Windows once it exists). While an object of this class lives, its
-// backends are installed in platform::services() and the GUI thread's native events reach the
-// global hot keys. Create it after the application object and destroy it before.
+// The operating-system backends of this process, chosen once at start: the X11 backend with the
+// keyboard's HID interfaces on Linux (the Windows backend on Windows once it exists), or the demo
+// world (simulated keyboards and trading desktop, the host's own desktop and hot keys). While an
+// object of this class lives, its backends are installed in platform::services(), the platform
+// layer's diagnostic lines go to the Qt message functions, and the GUI thread's native events
+// reach the global hot keys. Create it after the application object and destroy it before.
 
 #include <memory>
 
+class DemoWorld;
 class QAbstractNativeEventFilter;
 
 class PlatformBackends
 {
 public:
-    PlatformBackends();
+    enum class Mode
+    {
+        Normal,
+        Demo
+    };
+
+    explicit PlatformBackends(Mode mode = Mode::Normal);
     ~PlatformBackends();
 
     PlatformBackends(const PlatformBackends&) = delete;
     PlatformBackends& operator=(const PlatformBackends&) = delete;
 
-    // Which backend was installed ("linux", or "none" where no backend is built in).
+    // Which backend was installed ("linux", "demo", or "none" where no backend is built in).
     const char* name() const { return m_name; }
+    // The demo world in demo mode, else null.
+    DemoWorld* demo() const { return m_demo.get(); }
 
 private:
     const char* m_name = "none";
     std::unique_ptr<QAbstractNativeEventFilter> m_hotkeyFilter;
+    std::unique_ptr<DemoWorld> m_demo;
 };

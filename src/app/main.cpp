@@ -1,10 +1,13 @@
 // Process entry: one clock per user. A second start asks the first to show its clock and ends.
+// "zentrikclock --demo" (or ZENTRIK_DEMO=1) runs on simulated keyboards and a simulated trading
+// desktop.
 
 #include "app/FatalError.h"
 #include "app/MessageHandler.h"
 #include "app/PlatformBackends.h"
 #include "app/SingleApplication.h"
 #include "clock/Widget.h"
+#include "sim/world/DemoWorld.h"
 #include "trade/TradeTypes.h"
 
 #include <memory>
@@ -32,7 +35,8 @@ int main(int argc, char* argv[])
 
     setIdentity();
     trade::registerMetaTypes();
-    PlatformBackends backends;
+    PlatformBackends backends(DemoWorld::requested(app->arguments()) ? PlatformBackends::Mode::Demo
+                                                                     : PlatformBackends::Mode::Normal);
 
     // The window goes before the backends and the application object, also after a failure.
     std::unique_ptr<Widget> window;

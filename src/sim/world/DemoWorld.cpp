@@ -1,0 +1,121 @@
+#include "sim/world/DemoWorld.h"
+
+#include "platform/api/Clock.h"
+#include "sim/desktop/FakeTdx.h"
+#include "sim/desktop/SimSystem.h"
+#include "sim/keyboard/KeyboardSimulator.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kMaxKeyboards = 8;
+// How often the command file is looked at: quick enough for a person or a test, cheap enough to
+// go unnoticed.
+constexpr int kCommandPollMs = 100;
+
+} // namespace
+
+bool DemoWorld::requested(const QStringList& arguments)
+{
+    return arguments.contains(QStringLiteral("--demo")) || qgetenv("ZENTRIK_DEMO") == "1";
+}
+
+int DemoWorld::keyboardCountFromEnvironment()
+{
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("ZENTRIK_SIM_KEYBOARDS", &ok);
+    return ok && n >= 0 && n <= kMaxKeyboards ? n : 1;
+}
+
+DemoWorld::DemoWorld(int keyboards, QObject* parent)
+    : QObject(parent), m_keyboards(std::make_unique<sim::KeyboardSimulator>()),
+      m_system(std::make_unique<sim::SimSystem>(platform::systemClock()))
+{
+    for (int i = 0; i < qBound(0, keyboards, kMaxKeyboards); ++i)
+        m_keyboards->addKeyboard();
+    m_tdx = std::make_unique<sim::FakeTdx>(*m_system);
+    m_system->startEventThread();
+
+    const QString control = qEnvironmentVariable("ZENTRIK_SIM_CONTROL");
+    if (!control.isEmpty())
+        followCommands(control);
+}
+
+DemoWorld::~DemoWorld()
+{
+    m_system->stopEventThread();
+    m_tdx.reset();
+}
+
+platform::Services DemoWorld::services(const platform::Services& host) const
+{
+    platform::Services os = m_system->services(host);
+    // The user's own keys keep working on the host (Ctrl+Shift+Z and the others).
+    if (host.hotkeys)
+        os.hotkeys = host.hotkeys;
+    m_keyboards->installInto(os);
+    return os;
+}
+
+void DemoWorld::followCommands(const QString& file)
+{
+    m_commandFile = file;
+    m_commandOffset = 0;
+    if (!m_commandTimer) {
+        m_commandTimer = new QTimer(this);
+        connect(m_commandTimer, &QTimer::timeout, this, &DemoWorld::readCommands);
+    }
+    m_commandTimer->start(kCommandPollMs);
+    readCommands();
+}
+
+void DemoWorld::readCommands()
+{
+    QFile file(m_commandFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    if (file.size() < m_commandOffset) // started afresh
+        m_commandOffset = 0;
+    file.seek(m_commandOffset);
+    m_partialLine += file.readAll();
+    m_commandOffset = file.pos();
+    int end;
+    while ((end = m_partialLine.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_partialLine.left(end)).trimmed();
+        m_partialLine.remove(0, end + 1);
+        if (!line.isEmpty() && !runCommand(line))
+            qWarning().noquote() << "Demo control: not understood:" << line;
+    }
+}
+
+bool DemoWorld::runCommand(const QString& line)
+{
+    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.size() < 2)
+        return false;
+    const std::string serial = words.at(1).toStdString();
+    const std::vector<std::string> known = m_keyboards->serialNumbers();
+    if (std::find(known.begin(), known.end(), serial) == known.end())
+        return false;
+    const QString command = words.at(0);
+    if (command == QLatin1String("unplug") && words.size() == 2) {
+        m_keyboards->unplug(serial);
+    } else if (command == QLatin1String("plug") && words.size() == 2) {
+        m_keyboards->plug(serial);
+    } else if (command == QLatin1String("press") && words.size() == 3) {
+        bool ok = false;
+        const int function = words.at(2).toInt(&ok);
+        if (!ok || function < 0 || function > 255)
+            return false;
+        m_keyboards->pressTradeKey(serial, std::uint8_t(function));
+    } else {
+        return false;
+    }
+    qDebug().noquote() << "Demo control:" << line;
+    return true;
+}

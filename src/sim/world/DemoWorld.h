@@ -1,0 +1,73 @@
+#pragma once
+
+// Demo mode: the real program on simulated trading keyboards and, behind the platform seam, a
+// simulated Windows desktop with a fake 通达信 (TDX) in front, running in real time. A newcomer
+// without the hardware and the trading clients sees the clock, the keyboard answers and trade
+// watching at work.
+//
+//   DemoWorld demo(DemoWorld::keyboardCountFromEnvironment());
+//   platform::install(demo.services(hostServices)); // the host's desktop and hot keys stay
+//
+// Demo control: with ZENTRIK_SIM_CONTROL=<file> the demo reads commands appended to that file,
+// one per line, and acts them out on its keyboards (tests of the whole program use this to plug
+// and unplug a keyboard of the running process):
+//   unplug <serial>            the keyboard is pulled out
+//   plug <serial>              and plugged in again
+//   press <serial> <function>  a trade key (0xD0 with that key function, e.g. 13 for 1/3买)
+
+#include "platform/api/Platform.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QTimer;
+
+namespace sim {
+class FakeTdx;
+class KeyboardSimulator;
+class SimSystem;
+} // namespace sim
+
+class DemoWorld : public QObject
+{
+    Q_OBJECT
+
+public:
+    // "--demo" among the arguments, or ZENTRIK_DEMO=1.
+    static bool requested(const QStringList& arguments);
+    // ZENTRIK_SIM_KEYBOARDS (0 … 8; 0 shows how the program refuses to run without a keyboard),
+    // 1 when unset or unusable.
+    static int keyboardCountFromEnvironment();
+
+    // Keyboards ZK000001, ZK000002, …, plugged in; the trading desktop's events run on a thread
+    // of their own. Commands are read when ZENTRIK_SIM_CONTROL names a file.
+    explicit DemoWorld(int keyboards = 1, QObject* parent = nullptr);
+    ~DemoWorld() override;
+
+    // host with the simulated keyboards, trading desktop, processes, registry and autostart put
+    // in; the host's desktop (the program's own windows) and hot keys stay.
+    platform::Services services(const platform::Services& host) const;
+
+    sim::KeyboardSimulator& keyboards() { return *m_keyboards; }
+    sim::SimSystem& system() { return *m_system; }
+    sim::FakeTdx& tdx() { return *m_tdx; }
+
+    // Follows commands appended to file from now on (what is in it already counts too).
+    void followCommands(const QString& file);
+    // One command line; false when it is not understood.
+    bool runCommand(const QString& line);
+
+private:
+    void readCommands();
+
+    std::unique_ptr<sim::KeyboardSimulator> m_keyboards;
+    std::unique_ptr<sim::SimSystem> m_system;
+    std::unique_ptr<sim::FakeTdx> m_tdx;
+    QString m_commandFile;
+    qint64 m_commandOffset = 0;
+    QByteArray m_partialLine;
+    QTimer* m_commandTimer = nullptr;
+};
