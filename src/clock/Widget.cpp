@@ -385,12 +385,14 @@ void Widget::showStatus(const DataParser& state)
 {
     m_labelInfo->setText(statusText(state));
     adjustSize();
+    qDebug().noquote() << "Widget: 状态栏:" << m_labelInfo->text();
 }
 
 void Widget::clearStatus()
 {
     m_labelInfo->clear();
     adjustSize();
+    qDebug().noquote() << "Widget: 状态栏已清除";
 }
 
 void Widget::playStatusSound(const QString& file)

@@ -573,6 +573,40 @@ private slots:
         QVERIFY(m_manager->desktopWatcher()->isPolling());
     }
 
+    // What the order dialog worker asks of the GUI thread goes through the manager.
+    void workerRequestsReachTheTradingDesktop()
+    {
+        platform::ManualClock clock;
+        sim::SimSystem desktop(clock);
+        desktop.driveEventsFrom(clock);
+        desktop.install();
+        sim::FakeTdx tdx(desktop);
+        Core::ConnectionManager manager;
+
+        sim::TdxOrderOptions order;
+        order.quantity = u"300";
+        const platform::WindowId buy = tdx.openFlashBuy(order);
+        desktop.desktop().runPending();
+        manager.clickButton(tdx.control(buy, sim::TdxField::Confirm));
+        desktop.desktop().runPending();
+        QCOMPARE(desktop.orderBook().submittedCount(), std::size_t(1));
+        QCOMPARE(desktop.orderBook().submitted().at(0).quantity, std::int64_t(300));
+
+        const platform::WindowId sell = tdx.openFlashSell();
+        desktop.desktop().runPending();
+        manager.closeWindow(sell);
+        desktop.desktop().runPending();
+        QVERIFY(!desktop.desktop().isWindow(sell));
+        QCOMPARE(desktop.orderBook().submittedCount(), std::size_t(1));
+
+        QSignalSpy notices(&manager, &Core::ConnectionManager::notice);
+        manager.onNotice(128, 11);
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices.at(0), (QVariantList{128, 11}));
+        clock.setObserver(nullptr);
+        platform::install(platform::Services());
+    }
+
     void disconnectAllRereadsTheMode()
     {
         startConnected({kFirst, kSecond}, true);
