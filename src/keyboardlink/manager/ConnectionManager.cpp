@@ -337,16 +337,9 @@ bool ConnectionManager::connectAllKeyboards()
             log() << "创建新的 RawHIDConnection 实例:" << address(connection);
             QIODevice* stream = connection->connectDevice(item.device.data());
             if (stream && stream->open(QIODevice::ReadWrite)) {
-                m_connectionDevices.append(new DevListItem(item));
-                m_hidConnections.append(connection);
-                m_ioDevices.append(stream);
+                appendKeyboard(item, connection, stream);
                 log() << "成功连接设备" << i << ":" << item.label()
                       << "，新RawHIDConnection地址:" << address(connection);
-                // Direct: the connection's parser holds this frame only until the next one is read.
-                connect(connection, &RawHIDConnection::dataArrived, this, &ConnectionManager::devDataResp,
-                        Qt::DirectConnection);
-                connect(connection, &QObject::destroyed, this, &ConnectionManager::onConnectionDestroyed,
-                        Qt::QueuedConnection);
                 if (i == 0) {
                     makeActive(m_hidConnections.size() - 1);
                     log() << "设置设备" << 0 << "为活跃设备";
@@ -400,14 +393,8 @@ bool ConnectionManager::connectSingleKeyboard(const DevListItem& item)
             delete connection;
             return false;
         }
-        m_connectionDevices.append(new DevListItem(item));
-        m_hidConnections.append(connection);
-        m_ioDevices.append(stream);
+        appendKeyboard(item, connection, stream);
         makeActive(0);
-        connect(connection, &RawHIDConnection::dataArrived, this, &ConnectionManager::devDataResp,
-                Qt::DirectConnection);
-        connect(connection, &QObject::destroyed, this, &ConnectionManager::onConnectionDestroyed,
-                Qt::QueuedConnection);
         if (RawHIDConnection* active = activeConnection())
             active->requestDeviceInfo();
         log() << "成功连接单个设备:" << item.label();
@@ -593,6 +580,19 @@ void ConnectionManager::onConnectionDestroyed(QObject* object)
 }
 
 // ---------------------------------------------------------------- per-keyboard lists
+
+void ConnectionManager::appendKeyboard(const DevListItem& item, RawHIDConnection* connection,
+                                       QIODevice* stream)
+{
+    m_connectionDevices.append(new DevListItem(item));
+    m_hidConnections.append(connection);
+    m_ioDevices.append(stream);
+    // Direct: the connection's parser holds this frame only until the next one is read.
+    connect(connection, &RawHIDConnection::dataArrived, this, &ConnectionManager::devDataResp,
+            Qt::DirectConnection);
+    connect(connection, &QObject::destroyed, this, &ConnectionManager::onConnectionDestroyed,
+            Qt::QueuedConnection);
+}
 
 void ConnectionManager::dropKeyboardAt(int i)
 {

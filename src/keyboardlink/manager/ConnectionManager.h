@@ -180,6 +180,8 @@ private:
     bool registerDevice(const DevListItem& item);
     void handleKeyboardRemoval(IDevice* device);
     void autoReconnect();
+    // Adds a connected keyboard at the end of the three per-keyboard lists.
+    void appendKeyboard(const DevListItem& item, RawHIDConnection* connection, QIODevice* stream);
     // Drops index i from the three per-keyboard lists and frees its connection and item copy.
     void dropKeyboardAt(int i);
     // Points the active fields at keyboard index (which must exist).
