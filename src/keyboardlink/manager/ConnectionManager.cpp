@@ -71,6 +71,25 @@ ConnectionManager::ConnectionManager(QWidget* parent)
     m_reconnectCheckTimer->setInterval(ReconnectCheckIntervalMs);
     connect(m_reconnectTimer, &QTimer::timeout, this, &ConnectionManager::reconnectActive);
     connect(m_reconnectCheckTimer, &QTimer::timeout, this, &ConnectionManager::reconnectCheckExpired);
+    connectWorker();
+}
+
+void ConnectionManager::connectWorker()
+{
+    // The worker lives in this (GUI) thread but emits from the control detector's thread, so its
+    // outbound signals arrive here queued: keyboard frames, clicks and closes all happen on the
+    // GUI thread, in the order the worker decided them.
+    connect(m_worker, &EditBoxChangeWorker::actionSignal, this, &ConnectionManager::postTradeAction);
+    connect(m_worker, &EditBoxChangeWorker::notice, this, &ConnectionManager::onNotice);
+    connect(m_worker, &EditBoxChangeWorker::requestClickButton, this, &ConnectionManager::clickButton);
+    connect(m_worker, &EditBoxChangeWorker::requestCloseWindow, this, &ConnectionManager::closeWindow);
+    // The main window takes tradeCompleted and the configuration requests from worker() itself.
+
+    // What the keyboards report reaches the worker at once; the fields it writes are read by the
+    // worker's next pass.
+    connect(this, &ConnectionManager::tradeTypeSet, m_worker, &EditBoxChangeWorker::onTradeTypeSet);
+    connect(this, &ConnectionManager::reloadCfg, m_worker, &EditBoxChangeWorker::onReloadCfg);
+    connect(this, &ConnectionManager::tradeCompleted, m_worker, &EditBoxChangeWorker::onTradeCompleted);
 }
 
 ConnectionManager::~ConnectionManager()

@@ -176,6 +176,8 @@ public slots:
 private:
     using BroadcastOperation = std::function<bool(RawHIDConnection*)>;
 
+    // The order dialog worker's signals to this manager, and the keyboards' reports to it.
+    void connectWorker();
     void updateConnectionList(IConnection* connection);
     bool registerDevice(const DevListItem& item);
     void handleKeyboardRemoval(IDevice* device);

@@ -17,12 +17,14 @@
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "trade/ControlDetector.h"
 #include "trade/DesktopWatcher.h"
+#include "trade/EditBoxChangeWorker.h"
 
 #include <QMutex>
 #include <QPointer>
 #include <QSignalSpy>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -605,6 +607,79 @@ private slots:
         QCOMPARE(notices.at(0), (QVariantList{128, 11}));
         clock.setObserver(nullptr);
         platform::install(platform::Services());
+    }
+
+    // The order dialog worker decides on the detector's thread; what it decides reaches the
+    // keyboards and the trading desktop on the GUI thread, and the keyboards' trade keys reach it.
+    void workerIsWiredThroughTheManager()
+    {
+        platform::ManualClock clock;
+        sim::SimSystem desktop(clock);
+        desktop.driveEventsFrom(clock);
+        platform::Services os = desktop.services(platform::services());
+        platform::install(os);
+        sim::FakeTdx tdx(desktop);
+        startConnected({kFirst, kSecond}, true);
+        EditBoxChangeWorker* worker = m_manager->worker();
+        QSignalSpy notices(m_manager.get(), &Core::ConnectionManager::notice);
+
+        sim::TdxOrderOptions order;
+        order.quantity = u"300";
+        const platform::WindowId buy = tdx.openFlashBuy(order);
+        const platform::WindowId confirm = tdx.control(buy, sim::TdxField::Confirm);
+        std::thread([&] {
+            emit worker->actionSignal(64, 12);
+            emit worker->notice(64, 1);
+            emit worker->requestClickButton(confirm);
+        }).join();
+        QTRY_COMPARE(desktop.orderBook().submittedCount(), std::size_t(1));
+        QCOMPARE(desktop.orderBook().submitted().at(0).quantity, std::int64_t(300));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices.at(0), (QVariantList{64, 1}));
+        for (const std::string& serial : {kFirst, kSecond}) {
+            QTRY_COMPARE(framesWithCommand(serial, QStringLiteral("A1")),
+                         QStringList{"5A A1 02 40 0C 4C CA"});
+            QCOMPARE(m_sim->tradeActions(serial),
+                     (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{64, 12}}));
+        }
+
+        const platform::WindowId sell = tdx.openFlashSell();
+        desktop.desktop().runPending();
+        std::thread([&] { emit worker->requestCloseWindow(sell); }).join();
+        QTRY_VERIFY(!desktop.desktop().isWindow(sell));
+        QCOMPARE(desktop.orderBook().submittedCount(), std::size_t(1));
+
+        // A 1/3 key on either keyboard tells the worker what the next dialog is for. (The worker
+        // runs on this thread here, so its requests are carried out at once.)
+        QSignalSpy types(m_manager.get(), &Core::ConnectionManager::tradeTypeSet);
+        m_sim->pressTradeKey(kSecond, 13);
+        QTRY_COMPARE(types.size(), 1);
+        DesktopWatcher watcher(m_manager->stateMachine(), [] { return false; });
+        auto trade = [&](const std::u16string& name) {
+            sim::TdxOrderOptions o;
+            o.code = u"600000";
+            o.name = name;
+            o.price = u"10.52";
+            o.maxQuantity = 1000;
+            tdx.openFlashBuy(o);
+            watcher.onForegroundChanged(desktop.desktop().foregroundWindow());
+            worker->performDetection(0);
+        };
+        trade(u"浦发银行");
+        QCOMPARE(desktop.orderBook().submittedCount(), std::size_t(2));
+        QCOMPARE(desktop.orderBook().submitted().at(1).quantity, std::int64_t(300));
+        QTRY_COMPARE(m_sim->tradeActions(kFirst),
+                     (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{64, 12}, {4, 0}, {64, 0}}));
+
+        // Changed trading settings reach the worker with reloadCfg.
+        ConfigManager::instance()->setTdxNotST(true);
+        emit m_manager->reloadCfg();
+        m_sim->clearRecords(kFirst);
+        trade(u"ST浦发");
+        QCOMPARE(desktop.orderBook().submittedCount(), std::size_t(2));
+        QTRY_COMPARE(m_sim->tradeActions(kFirst),
+                     (std::vector<std::pair<std::uint8_t, std::uint8_t>>{{64, 12}}));
+        clock.setObserver(nullptr);
     }
 
     void disconnectAllRereadsTheMode()
