@@ -9,7 +9,9 @@
 #include "platform/api/Platform.h"
 #include "resources/Resources.h"
 #include "trade/Clicker.h"
+#include "trade/EditBoxChangeWorker.h"
 #include "trade/ForegroundClientCheck.h"
+#include "trade/OutcomeMessages.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -179,9 +181,12 @@ void Widget::connectKeyboardLink()
     connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onAppChanged);
     connect(m_connectionManager, &Core::ConnectionManager::mouseClick, this, &Widget::onTdxLayoutClicked);
     m_connectionManager->setStockCheck(m_stockCheck);
+    connect(m_connectionManager, &Core::ConnectionManager::notice, this, &Widget::onNotice);
+    EditBoxChangeWorker* worker = m_connectionManager->worker();
+    connect(worker, &EditBoxChangeWorker::tradeCompleted, this, &Widget::onTradeCompleted);
     // Order dialog worker: its requestOpenTestDialog, requestShowConfigPrompt and
     // requestSwitchProfile are connected here to openTestDialog, showConfigPrompt and
-    // showSwitchProfilePrompt.
+    // showSwitchProfilePrompt, which come with the TDX configuration dialog.
 }
 
 void Widget::stopKeyboardLink()
@@ -451,6 +456,26 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
     default:
         break;
     }
+}
+
+void Widget::onNotice(int action, int reason)
+{
+    const QString text = OutcomeMessages::noticeText(action, reason);
+    if (!text.isEmpty())
+        speak(text);
+}
+
+void Widget::onTradeCompleted(int tradeType, int elapsedMs)
+{
+    // The worker has logged the time already; nothing else depends on it.
+    Q_UNUSED(tradeType)
+    Q_UNUSED(elapsedMs)
+}
+
+void Widget::speak(const QString& text)
+{
+    if (m_speechManager)
+        m_speechManager->speak(text);
 }
 
 void Widget::onTdxLayoutClicked(trade::WPARAM)

@@ -92,6 +92,10 @@ public slots:
 
     // A keyboard's answer (state frames and outcome reports).
     void slot_update_dev_state(DataParser* dataParser);
+    // The order dialog worker's notices (through the connection manager): spoken.
+    void onNotice(int action, int reason);
+    // A trade the worker confirmed, with the time since its dialog came to the front.
+    void onTradeCompleted(int tradeType, int elapsedMs);
     // A click on a 版面 page of TDX while trade watching runs.
     virtual void onTdxLayoutClicked(trade::WPARAM hwnd);
 
@@ -113,6 +117,8 @@ protected:
     virtual void handOffToSoundReminder(const QTime& time);
     // Menus: the main menu at a global position.
     virtual void showMainMenu(const QPoint& globalPos);
+    // Speech: hands a trade outcome to the speech manager.
+    virtual void speak(const QString& text);
 
 private:
     void buildInterface();

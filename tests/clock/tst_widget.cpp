@@ -15,6 +15,7 @@
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "trade/Clicker.h"
+#include "trade/EditBoxChangeWorker.h"
 
 #include "StubDesktop.h"
 #include "ZkTest.h"
@@ -28,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -117,6 +119,7 @@ public:
     int orderMenus = 0;
     int stockMenus = 0;
     int autoClicks = 0;
+    QStringList spoken;
 
     void showContextMenu() override { ++orderMenus; }
     void showStockContextMenu() override { ++stockMenus; }
@@ -141,6 +144,7 @@ protected:
     }
     void handOffToSoundReminder(const QTime& time) override { reminderTimes.append(time); }
     void showMainMenu(const QPoint& globalPos) override { mainMenus.append(globalPos); }
+    void speak(const QString& text) override { spoken.append(text); }
 };
 
 const QString kDefaultStyle = QStringLiteral(
@@ -784,6 +788,40 @@ private slots:
         QVERIFY(clicker && !clicker->isRunning());
         m_hotkeys.press(platform::modifier::Control | platform::modifier::Shift, 'Z');
         QVERIFY(clicker->isRunning());
+    }
+
+    // The order dialog worker's notices, said from its own thread, are spoken by the clock.
+    void workerNoticesAreSpoken_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<QString>("spoken"); // empty: silent
+        QTest::newRow("order submitted") << 255 << 0 << "委托已提交";
+        QTest::newRow("buyable zero") << 64 << 1 << "可买数量为0";
+        QTest::newRow("sellable zero") << 64 << 2 << "可卖数量为0";
+        QTest::newRow("amount limit") << 64 << 16 << "买入金额超过限额";
+        QTest::newRow("not the clicked stock") << 64 << 99 << "下单的股票不是你当前点击的股票,交易取消";
+        QTest::newRow("fixed sell empty") << 64 << 108 << "卖出数量为0";
+        QTest::newRow("keyboard timed out, buy") << 128 << 1 << "可买数量为0";
+        QTest::newRow("cancelled without a known reason") << 128 << 0 << "交易取消";
+        QTest::newRow("keyboard-report-only reason") << 128 << 109 << "交易取消";
+        QTest::newRow("trade action without reason") << 64 << 0 << QString();
+        QTest::newRow("unknown reason") << 64 << 109 << QString();
+        QTest::newRow("other action") << 4 << 12 << QString();
+    }
+    void workerNoticesAreSpoken()
+    {
+        QFETCH(int, action);
+        QFETCH(int, reason);
+        QFETCH(QString, spoken);
+        ProbeWidget* w = create();
+        EditBoxChangeWorker* worker = w->connectionManager()->worker();
+        std::thread([worker, action, reason] { emit worker->notice(action, reason); }).join();
+        // A marker behind it: once that is spoken, the notice has been handled.
+        std::thread([worker] { emit worker->notice(255, 0); }).join();
+        const QStringList expected = spoken.isEmpty() ? QStringList{QStringLiteral("委托已提交")}
+                                                      : QStringList{spoken, QStringLiteral("委托已提交")};
+        QTRY_COMPARE(w->spoken, expected);
     }
 
     void quitStopsTheKeyboardLink()
