@@ -4,6 +4,8 @@
 
 #include "ContractFixture.h"
 
+#include "platform/api/Text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,35 +22,9 @@ using namespace platform;
 
 // ---- reporting
 
-std::string utf8(const std::u16string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::string describe(const std::u16string& text)
 {
-    return '"' + utf8(text) + '"';
+    return '"' + toUtf8(text) + '"';
 }
 
 std::string describe(const char16_t* text)
@@ -307,11 +283,7 @@ void nthStaticByEnumerationOrder(Case& c)
     REQUIRE(dialog);
     std::vector<std::u16string> statics;
     for (WindowId child : c.desktop.childWindows(dialog)) {
-        std::u16string cls = c.className(child);
-        std::transform(cls.begin(), cls.end(), cls.begin(), [](char16_t ch) {
-            return ch >= u'A' && ch <= u'Z' ? char16_t(ch - u'A' + u'a') : ch;
-        });
-        if (cls.find(u"static") != std::u16string::npos)
+        if (lowerAscii(c.className(child)).find(u"static") != std::u16string::npos)
             statics.push_back(c.text(child));
     }
     REQUIRE_EQ(statics.size(), std::size_t(7));
@@ -816,7 +788,7 @@ void moduleListStartsWithMainModule(Case& c)
     REQUIRE(ok);
     REQUIRE(!modules.empty());
     REQUIRE(modules.front().base != 0);
-    const std::string mainModule = utf8(fileNameOf(path));
+    const std::string mainModule = toUtf8(fileNameOf(path));
     if (!sameIgnoringAsciiCase(modules.front().baseName, mainModule)) {
         c.fail(__LINE__, "the first module is " + describe(modules.front().baseName) + ", expected " +
                              describe(mainModule));

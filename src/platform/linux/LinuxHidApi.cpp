@@ -1,5 +1,7 @@
 #include "LinuxHidApi.h"
 
+#include "platform/api/Text.h"
+
 #include <hidapi/hidapi.h>
 
 #include <cerrno>
@@ -19,17 +21,8 @@ hid_device* native(HidDevice* device)
 std::u16string fromWide(const wchar_t* text)
 {
     std::u16string out;
-    if (!text)
-        return out;
-    for (; *text; ++text) {
-        const auto c = static_cast<char32_t>(*text); // wchar_t is UTF-32 here
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    }
+    for (; text && *text; ++text)
+        appendUtf16(out, static_cast<char32_t>(*text)); // wchar_t is UTF-32 here
     return out;
 }
 

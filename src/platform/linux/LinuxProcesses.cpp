@@ -1,6 +1,6 @@
 #include "LinuxProcesses.h"
 
-#include "Utf.h"
+#include "platform/api/Text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -147,7 +147,7 @@ bool LinuxProcesses::snapshot(std::vector<ProcessEntry>& out)
         ProcessEntry process;
         process.pid = pid;
         process.parentPid = stat.parentPid;
-        process.exeFile = utf::fromUtf8(readExeLink(pid, exe) ? baseName(exe) : stat.comm);
+        process.exeFile = fromUtf8(readExeLink(pid, exe) ? baseName(exe) : stat.comm);
         out.push_back(std::move(process));
     }
     closedir(proc);
@@ -212,7 +212,7 @@ bool LinuxProcesses::queryFullProcessImageName(ProcessHandle handle, std::u16str
         failFromErrno(errno);
         return false;
     }
-    path = utf::fromUtf8(link);
+    path = fromUtf8(link);
     return true;
 }
 
@@ -365,9 +365,9 @@ CommandResult LinuxProcesses::runCommand(const std::u16string& program,
 {
     CommandResult result;
     std::vector<std::string> args;
-    args.push_back(utf::toUtf8(program));
+    args.push_back(toUtf8(program));
     for (const std::u16string& argument : arguments)
-        args.push_back(utf::toUtf8(argument));
+        args.push_back(toUtf8(argument));
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());

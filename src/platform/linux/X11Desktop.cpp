@@ -1,9 +1,10 @@
 #include "X11Desktop.h"
 
-#include "Utf.h"
 #include "VirtualKeys.h"
 #include "X11Errors.h"
 #include "X11ForegroundHook.h"
+
+#include "platform/api/Text.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -225,7 +226,7 @@ struct X11Desktop::Impl
         if (hint.res_class)
             XFree(hint.res_class);
         // ICCCM says Latin-1; many toolkits write UTF-8.
-        name = utf::isValidUtf8(bytes) ? utf::fromUtf8(bytes) : utf::fromLatin1(bytes);
+        name = isValidUtf8(bytes) ? fromUtf8(bytes) : fromLatin1(bytes);
         return true;
     }
 
@@ -236,11 +237,11 @@ struct X11Desktop::Impl
         std::string bytes;
         Atom type = None;
         if (readBytes(window, netWmName, bytes, type) && type == utf8String)
-            return utf::fromUtf8(bytes);
+            return fromUtf8(bytes);
         if (readBytes(window, XA_WM_NAME, bytes, type)) {
-            if (type == XA_STRING || !utf::isValidUtf8(bytes))
-                return utf::fromLatin1(bytes);
-            return utf::fromUtf8(bytes);
+            if (type == XA_STRING || !isValidUtf8(bytes))
+                return fromLatin1(bytes);
+            return fromUtf8(bytes);
         }
         return {};
     }
@@ -249,7 +250,7 @@ struct X11Desktop::Impl
     {
         if (!exists(window))
             return false;
-        const std::string bytes = utf::toUtf8(title);
+        const std::string bytes = toUtf8(title);
         const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
         const int length = static_cast<int>(bytes.size());
         XChangeProperty(display, window, netWmName, utf8String, 8, PropModeReplace, data, length);
@@ -634,16 +635,16 @@ int X11Desktop::className(WindowId window, char16_t* buffer, int bufferSize)
     std::lock_guard<std::mutex> lock(d->mutex);
     std::u16string name;
     if (!d->classOf(window, name)) {
-        utf::copyTruncated(std::u16string(), buffer, bufferSize);
+        copyTruncated(std::u16string(), buffer, bufferSize);
         return 0;
     }
-    return utf::copyTruncated(name, buffer, bufferSize);
+    return copyTruncated(name, buffer, bufferSize);
 }
 
 int X11Desktop::windowText(WindowId window, char16_t* buffer, int maxCount)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    return utf::copyTruncated(d->titleOf(window), buffer, maxCount);
+    return copyTruncated(d->titleOf(window), buffer, maxCount);
 }
 
 bool X11Desktop::setWindowText(WindowId window, const char16_t* text)
@@ -661,8 +662,8 @@ std::intptr_t X11Desktop::sendMessage(WindowId window, std::uint32_t message, st
         d->requestClose(window);
         return 0;
     case msg::GetText:
-        return utf::copyTruncated(d->titleOf(window), reinterpret_cast<char16_t*>(lParam),
-                                  static_cast<int>(std::min<std::uintptr_t>(wParam, 0x7FFFFFFF)));
+        return copyTruncated(d->titleOf(window), reinterpret_cast<char16_t*>(lParam),
+                             static_cast<std::int64_t>(wParam));
     case msg::GetTextLength:
         return static_cast<std::intptr_t>(d->titleOf(window).size());
     case msg::SetText: {

@@ -1,6 +1,6 @@
 #include "XdgAutostart.h"
 
-#include "Utf.h"
+#include "platform/api/Text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -129,12 +129,7 @@ std::string trimmed(const std::string& text)
 
 std::string XdgAutostart::entryPath(const std::u16string& entryName)
 {
-    std::u16string lower = entryName;
-    for (char16_t& c : lower) {
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    }
-    const std::string name = utf::toUtf8(lower);
+    const std::string name = toUtf8(lowerAscii(entryName));
     if (name.empty() || name[0] == '.' || name.find('/') != std::string::npos ||
         name.find('\0') != std::string::npos)
         return {};
@@ -239,8 +234,8 @@ bool XdgAutostart::enable(const std::u16string& entryName, const std::u16string&
         std::ofstream file(temporary, std::ios::trunc);
         file << "[Desktop Entry]\n"
              << "Type=Application\n"
-             << "Name=" << escapeString(utf::toUtf8(entryName)) << "\n"
-             << "Exec=" << execValue(utf::toUtf8(executablePath)) << "\n"
+             << "Name=" << escapeString(toUtf8(entryName)) << "\n"
+             << "Exec=" << execValue(toUtf8(executablePath)) << "\n"
              << "X-GNOME-Autostart-enabled=true\n";
         file.flush();
         if (!file) {

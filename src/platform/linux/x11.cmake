@@ -8,7 +8,6 @@ list(APPEND ZK_LINUX_SOURCES
     ${_x11_dir}/LinuxProcesses.cpp ${_x11_dir}/LinuxProcesses.h
     ${_x11_dir}/LinuxRegistry.h
     ${_x11_dir}/LinuxServices.cpp ${_x11_dir}/LinuxServices.h
-    ${_x11_dir}/Utf.cpp ${_x11_dir}/Utf.h
     ${_x11_dir}/VirtualKeys.cpp ${_x11_dir}/VirtualKeys.h
     ${_x11_dir}/X11Desktop.cpp ${_x11_dir}/X11Desktop.h
     ${_x11_dir}/X11Errors.cpp ${_x11_dir}/X11Errors.h

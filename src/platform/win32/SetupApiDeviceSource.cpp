@@ -2,6 +2,7 @@
 
 #include "Win32Text.h"
 #include "platform/api/Diagnostics.h"
+#include "platform/api/Text.h"
 
 #include <setupapi.h>
 // mingw-w64's HID headers declare C functions without C++ linkage guards.

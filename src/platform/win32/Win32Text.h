@@ -30,17 +30,4 @@ inline std::u16string fromWide(const wchar_t* text)
     return text ? std::u16string(reinterpret_cast<const char16_t*>(text)) : std::u16string();
 }
 
-// For diagnostic lines, which are UTF-8.
-inline std::string toUtf8(const std::u16string& text)
-{
-    if (text.empty())
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide(text), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide(text), static_cast<int>(text.size()), out.data(), size, nullptr,
-                        nullptr);
-    return out;
-}
-
 } // namespace platform::win32

@@ -1,6 +1,6 @@
 #include "SimDesktop.h"
 
-#include "SimText.h"
+#include "platform/api/Text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -33,16 +33,6 @@ struct ActGuard
     ~ActGuard() { t_actingPid = previous; }
     ProcessId previous;
 };
-
-int copyTruncated(const std::u16string& text, char16_t* buffer, std::size_t size)
-{
-    if (!buffer || size == 0)
-        return 0;
-    const std::size_t n = std::min(text.size(), size - 1);
-    std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n), buffer);
-    buffer[n] = 0;
-    return static_cast<int>(n);
-}
 
 char16_t charOfKey(std::uint16_t vk)
 {
@@ -271,7 +261,10 @@ std::intptr_t SimDesktop::defWindowProc(WindowId window, std::uint32_t message, 
     case msg::GetText: {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto w = find(window);
-        return w ? copyTruncated(w->caption, reinterpret_cast<char16_t*>(lParam), wParam) : 0;
+        if (!w)
+            return 0;
+        return copyTruncated(w->caption, reinterpret_cast<char16_t*>(lParam),
+                             static_cast<std::int64_t>(wParam));
     }
     case msg::GetTextLength: {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -331,7 +324,10 @@ std::intptr_t SimDesktop::editProc(WindowId window, std::uint32_t message, std::
     case msg::GetText: {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto w = find(window);
-        return w ? copyTruncated(w->ownText, reinterpret_cast<char16_t*>(lParam), wParam) : 0;
+        if (!w)
+            return 0;
+        return copyTruncated(w->ownText, reinterpret_cast<char16_t*>(lParam),
+                             static_cast<std::int64_t>(wParam));
     }
     case msg::GetTextLength: {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -662,7 +658,7 @@ int SimDesktop::className(WindowId window, char16_t* buffer, int bufferSize)
         buffer[0] = 0;
         return 0;
     }
-    return copyTruncated(w->cls, buffer, static_cast<std::size_t>(bufferSize));
+    return copyTruncated(w->cls, buffer, bufferSize);
 }
 
 int SimDesktop::windowText(WindowId window, char16_t* buffer, int maxCount)
@@ -680,7 +676,7 @@ int SimDesktop::windowText(WindowId window, char16_t* buffer, int maxCount)
             return 0;
         sameProcess = w->pid == callerPid();
         if (!sameProcess)
-            copied = copyTruncated(w->caption, buffer, static_cast<std::size_t>(maxCount));
+            copied = copyTruncated(w->caption, buffer, maxCount);
     }
     if (sameProcess)
         copied = static_cast<int>(dispatch(window, msg::GetText, static_cast<std::uintptr_t>(maxCount),

@@ -1,7 +1,7 @@
 #include "SimProcesses.h"
 
 #include "SimDesktop.h"
-#include "SimText.h"
+#include "platform/api/Text.h"
 
 #include <algorithm>
 #include <cstring>

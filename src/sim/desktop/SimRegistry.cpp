@@ -1,6 +1,6 @@
 #include "SimRegistry.h"
 
-#include "SimText.h"
+#include "platform/api/Text.h"
 
 namespace sim {
 
@@ -9,7 +9,7 @@ using platform::RegistryRoot;
 namespace {
 std::u16string fold(const std::u16string& key)
 {
-    std::u16string text = lowerAscii(key);
+    std::u16string text = platform::lowerAscii(key);
     // "Software\\X\\" and "Software\\X" name the same key.
     while (!text.empty() && text.back() == u'\\')
         text.pop_back();
