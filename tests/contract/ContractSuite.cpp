@@ -305,10 +305,20 @@ void findWindowExWalksAfterPreviousFind(Case& c)
     REQUIRE_EQ(c.desktop.dlgCtrlId(second), int(PriceEdit));
     REQUIRE_EQ(c.desktop.dlgCtrlId(third), int(QuantityEdit));
     REQUIRE_EQ(c.desktop.findWindowEx(dialog, third, u"Edit", nullptr), WindowId(0));
-    // Titles match exactly; a null class matches any class.
+    // Titles match as whole names; a null class matches any class.
     REQUIRE_EQ(c.desktop.dlgCtrlId(c.desktop.findWindowEx(dialog, 0, u"Button", u"1/2")), int(HalfButton));
     REQUIRE_EQ(c.desktop.findWindowEx(dialog, 0, u"Button", u"1/"), WindowId(0));
     REQUIRE_EQ(c.desktop.dlgCtrlId(c.desktop.findWindowEx(dialog, 0, nullptr, u"买入")), int(ConfirmButton));
+}
+
+// Class names and titles compare without case, as user32 compares them.
+void findWindowExIgnoresCase(Case& c)
+{
+    const std::u16string title = uniqueTitle(u"Tdx");
+    const WindowId dialog = c.dialog(title, {{u"Edit", u"", 11}});
+    REQUIRE(dialog);
+    REQUIRE_EQ(c.desktop.findWindowEx(0, 0, u"#32770", lowerAscii(title).c_str()), dialog);
+    REQUIRE_EQ(c.desktop.dlgCtrlId(c.desktop.findWindowEx(dialog, 0, u"EDIT", nullptr)), 11);
 }
 
 // "After" is a position among all children, whatever their class.
@@ -888,6 +898,7 @@ const CaseEntry cases[] = {
     {"child_windows_in_creation_order", childWindowsInCreationOrder},
     {"nth_static_by_enumeration_order", nthStaticByEnumerationOrder},
     {"find_window_ex_walks_after_previous_find", findWindowExWalksAfterPreviousFind},
+    {"find_window_ex_ignores_case", findWindowExIgnoresCase},
     {"find_window_ex_after_child_of_other_class", findWindowExAfterChildOfOtherClass},
     {"find_window_ex_finds_top_level_dialog", findWindowExFindsTopLevelDialog},
     {"wm_gettext_truncates_to_buffer", wmGetTextTruncatesToBuffer},

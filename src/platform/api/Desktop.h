@@ -44,7 +44,8 @@ public:
     virtual std::vector<WindowId> childWindows(WindowId parent) = 0;
     // FindWindowExW: the next direct child of parent (0 = the desktop, i.e. top-level windows)
     // after childAfter (0 = from the first) whose class equals className and whose title equals
-    // windowName, exactly; a null pointer matches anything. 0 when none.
+    // windowName, as whole names compared without case; a null pointer matches anything. 0 when
+    // none.
     virtual WindowId findWindowEx(WindowId parent, WindowId childAfter, const char16_t* className,
                                   const char16_t* windowName) = 0;
     // GetForegroundWindow.

@@ -516,9 +516,9 @@ WindowId X11Desktop::findWindowEx(WindowId parent, WindowId childAfter, const ch
     }
     for (; it != windows.end(); ++it) {
         std::u16string name;
-        if (className && (!d->classOf(*it, name) || name != className))
+        if (className && (!d->classOf(*it, name) || !equalsIgnoreCase(name, className)))
             continue;
-        if (windowName && d->titleOf(*it) != windowName)
+        if (windowName && !equalsIgnoreCase(d->titleOf(*it), windowName))
             continue;
         return *it;
     }
