@@ -34,6 +34,36 @@ struct KeyboardSimulator::Handle
     std::vector<Report> queue; // reports not read yet, oldest first
 };
 
+// Marks the calling thread as running a callback from the moment the callback is copied under
+// the simulator's lock until it has returned, so that stopWatching() and setKeyEventObserver()
+// can wait for it.
+class KeyboardSimulator::CallbackScope
+{
+public:
+    explicit CallbackScope(KeyboardSimulator& sim) : m_sim(sim) {}
+    ~CallbackScope()
+    {
+        if (!m_entered)
+            return;
+        std::lock_guard<std::mutex> lock(m_sim.m_mutex);
+        m_sim.m_callbackThreads.erase(m_sim.m_callbackThreads.find(std::this_thread::get_id()));
+        m_sim.m_changed.notify_all();
+    }
+    CallbackScope(const CallbackScope&) = delete;
+    CallbackScope& operator=(const CallbackScope&) = delete;
+
+    // Under the simulator's lock.
+    void enterLocked()
+    {
+        m_sim.m_callbackThreads.insert(std::this_thread::get_id());
+        m_entered = true;
+    }
+
+private:
+    KeyboardSimulator& m_sim;
+    bool m_entered = false;
+};
+
 namespace {
 
 thread_local platform::HidOpenError t_lastOpenError = platform::HidOpenError::None;
@@ -91,6 +121,7 @@ std::string KeyboardSimulator::addKeyboard(const std::string& serialNumber)
     std::string serial = serialNumber;
     PortCallback arrived;
     platform::HidPortInfo info;
+    CallbackScope scope(*this);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (serial.empty()) {
@@ -105,6 +136,7 @@ std::string KeyboardSimulator::addKeyboard(const std::string& serialNumber)
         if (watchesKeyboardsLocked()) {
             arrived = m_watch.arrived;
             info = portInfo(*m_keyboards.back(), false);
+            scope.enterLocked();
         }
     }
     if (arrived)
@@ -186,6 +218,7 @@ void KeyboardSimulator::unplug(const std::string& serialNumber)
 {
     PortCallback removed;
     std::vector<platform::HidPortInfo> gone;
+    CallbackScope scope(*this);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         Keyboard& k = keyboardLocked(serialNumber);
@@ -202,16 +235,20 @@ void KeyboardSimulator::unplug(const std::string& serialNumber)
                 info.path = portInfo(k, keys).path;
                 gone.push_back(info);
             }
+            scope.enterLocked();
         }
     }
-    for (const auto& info : gone)
-        removed(info);
+    if (removed) {
+        for (const auto& info : gone)
+            removed(info);
+    }
 }
 
 void KeyboardSimulator::plug(const std::string& serialNumber)
 {
     PortCallback arrived;
     platform::HidPortInfo info;
+    CallbackScope scope(*this);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         Keyboard& k = keyboardLocked(serialNumber);
@@ -221,6 +258,7 @@ void KeyboardSimulator::plug(const std::string& serialNumber)
         if (watchesKeyboardsLocked()) {
             arrived = m_watch.arrived;
             info = portInfo(k, false);
+            scope.enterLocked();
         }
     }
     if (arrived)
@@ -267,15 +305,20 @@ void KeyboardSimulator::keyEvent(const std::string& serialNumber, std::uint8_t c
     Report report;
     std::function<void(const std::string&, std::uint8_t, std::uint8_t)> observer;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        Keyboard& k = keyboardLocked(serialNumber);
-        if (!k.plugged)
-            return;
-        report = k.firmware.eventReport(command, keyFunction, reason, elapsedMs);
-        observer = m_keyObserver;
+        CallbackScope scope(*this);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            Keyboard& k = keyboardLocked(serialNumber);
+            if (!k.plugged)
+                return;
+            report = k.firmware.eventReport(command, keyFunction, reason, elapsedMs);
+            observer = m_keyObserver;
+            if (observer)
+                scope.enterLocked();
+        }
+        if (observer)
+            observer(serialNumber, command, keyFunction);
     }
-    if (observer)
-        observer(serialNumber, command, keyFunction);
     emitReport(serialNumber, report);
 }
 
@@ -312,8 +355,16 @@ void KeyboardSimulator::sendReport(const std::string& serialNumber, const Report
 void KeyboardSimulator::setKeyEventObserver(
     std::function<void(const std::string&, std::uint8_t, std::uint8_t)> observer)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_keyObserver = std::move(observer);
+    waitForOtherCallbacksLocked(lock);
+}
+
+void KeyboardSimulator::waitForOtherCallbacksLocked(std::unique_lock<std::mutex>& lock)
+{
+    // A callback may stop watching or replace the observer itself; it cannot wait for itself.
+    const std::thread::id self = std::this_thread::get_id();
+    m_changed.wait(lock, [&] { return m_callbackThreads.count(self) == m_callbackThreads.size(); });
 }
 
 // --- faults and records ----------------------------------------------------------------------
@@ -649,8 +700,9 @@ bool KeyboardSimulator::startWatching(std::uint32_t vendorId, std::uint32_t prod
 
 void KeyboardSimulator::stopWatching()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_watch = Watch{};
+    waitForOtherCallbacksLocked(lock);
 }
 
 } // namespace sim

@@ -37,7 +37,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -99,7 +101,8 @@ public:
     // Any report as it is, also a short one.
     void sendReport(const std::string& serialNumber, const Report& report);
     // Called (outside the simulator's lock) for every key event: a simulated desktop can type
-    // the trading client's hot keys from here, as the real keyboard does.
+    // the trading client's hot keys from here, as the real keyboard does. Replacing the observer
+    // waits until calls of the old one on other threads have returned.
     void setKeyEventObserver(std::function<void(const std::string& serial, std::uint8_t command, std::uint8_t keyFunction)> observer);
 
     // --- faults -------------------------------------------------------------------------------
@@ -137,6 +140,7 @@ public:
 private:
     struct Keyboard;
     struct Handle;
+    class CallbackScope;
 
     // platform::HidApi
     int init() override;
@@ -153,6 +157,8 @@ private:
                                                       std::uint32_t usagePage) override;
     bool startWatching(std::uint32_t vendorId, std::uint32_t productId, std::uint32_t usagePage,
                        PortCallback arrived, PortCallback removed) override;
+    // Waits until the callbacks running on other threads have returned: the watcher may be
+    // destroyed as soon as this returns.
     void stopWatching() override;
 
     Keyboard& keyboardLocked(const std::string& serialNumber) const;
@@ -162,6 +168,7 @@ private:
     void emitReport(const std::string& serialNumber, const Report& report);
     platform::HidPortInfo portInfo(const Keyboard& keyboard, bool keysInterface) const;
     void trace(const char* direction, const std::string& serial, const std::uint8_t* bytes, std::size_t n);
+    void waitForOtherCallbacksLocked(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -178,6 +185,9 @@ private:
         PortCallback arrived, removed;
     } m_watch;
     std::function<void(const std::string&, std::uint8_t, std::uint8_t)> m_keyObserver;
+    // Threads running a watcher callback or the key observer, which were copied under m_mutex and
+    // are called outside it.
+    std::multiset<std::thread::id> m_callbackThreads;
 
     std::mutex m_traceMutex;
     std::ofstream m_trace;

@@ -10,8 +10,10 @@
 
 #include <QFile>
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -76,6 +78,8 @@ private slots:
     void injectedFaults();
     void everyHandleGetsEveryReport();
     void traceFile();
+    void stopWaitsForCallbacksInFlight_data();
+    void stopWaitsForCallbacksInFlight();
 
 private:
     std::unique_ptr<sim::KeyboardSimulator> m_sim;
@@ -312,6 +316,60 @@ void TestSimKeyboard::traceFile()
     QVERIFY(lines[2].startsWith("D>H ZK123456 00 5A 33 37 00 5A 4B 31 32 33 34 35 36 20 24 01 15 "));
     QCOMPARE(lines[2].split(' ').size(), 2 + 64);
     QVERIFY(lines[3].isEmpty());
+}
+
+// Whoever stops watching (the USB monitor) or drops the key observer may go away right after: a
+// callback already running on another thread must have returned by then.
+void TestSimKeyboard::stopWaitsForCallbacksInFlight_data()
+{
+    QTest::addColumn<bool>("keyObserver");
+    QTest::newRow("port watcher") << false;
+    QTest::newRow("key observer") << true;
+}
+
+void TestSimKeyboard::stopWaitsForCallbacksInFlight()
+{
+    QFETCH(bool, keyObserver);
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool stopped = false;
+    bool stoppedWhileRunning = false;
+    const auto callback = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        entered = true;
+        changed.notify_all();
+        // Ample time for a stop that does not wait to return; one that waits cannot end this early.
+        changed.wait_for(lock, std::chrono::milliseconds(300), [&] { return stopped; });
+        stoppedWhileRunning = stopped;
+    };
+    platform::HidPorts& ports = m_sim->hidPorts();
+    if (keyObserver)
+        m_sim->setKeyEventObserver([&](const std::string&, std::uint8_t, std::uint8_t) { callback(); });
+    else
+        QVERIFY(ports.startWatching(0x3721, 0x2405, 0xFF00, [&](const platform::HidPortInfo&) { callback(); },
+                                    nullptr));
+    std::thread other([&] {
+        if (keyObserver)
+            m_sim->pressTradeKey(kSerial, 13);
+        else
+            m_sim->addKeyboard("ZK000002");
+    });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return entered; });
+    }
+    if (keyObserver)
+        m_sim->setKeyEventObserver(nullptr);
+    else
+        ports.stopWatching();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopped = true;
+        changed.notify_all();
+    }
+    other.join();
+    QVERIFY(!stoppedWhileRunning);
 }
 
 ZK_TEST_MAIN(TestSimKeyboard)
