@@ -240,7 +240,7 @@ private slots:
         QCOMPARE(m_desktop->findWindowEx(0, 0, u"ZkFindMe", nullptr), other);
         QCOMPARE(m_desktop->findWindowEx(0, 0, nullptr, u"other"), other);
         QCOMPARE(m_desktop->findWindowEx(0, 0, u"ZkFindMe", u"twi"), WindowId(0)); // whole names only
-        QCOMPARE(m_desktop->findWindowEx(0, 0, u"zkfindme", u"TWIN"), second); // as Windows: any case
+        QCOMPARE(m_desktop->findWindowEx(0, 0, u"zkfindme", u"TWIN"), second);     // as Windows: any case
         const std::vector<WindowId> all = m_desktop->topLevelWindows();
         QVERIFY(std::find(all.begin(), all.end(), first) != all.end());
     }

@@ -347,8 +347,8 @@ void TestSimKeyboard::stopWaitsForCallbacksInFlight()
     if (keyObserver)
         m_sim->setKeyEventObserver([&](const std::string&, std::uint8_t, std::uint8_t) { callback(); });
     else
-        QVERIFY(ports.startWatching(0x3721, 0x2405, 0xFF00, [&](const platform::HidPortInfo&) { callback(); },
-                                    nullptr));
+        QVERIFY(ports.startWatching(
+            0x3721, 0x2405, 0xFF00, [&](const platform::HidPortInfo&) { callback(); }, nullptr));
     std::thread other([&] {
         if (keyObserver)
             m_sim->pressTradeKey(kSerial, 13);
