@@ -87,6 +87,8 @@ void TestRawHID::closedStream()
     QCOMPARE(stream.bytesAvailable(), qint64(0));
     QCOMPARE(stream.readData(nullptr, 64), qint64(-1));
     QCOMPARE(stream.writeData(nullptr, 1), qint64(-1));
+    QCOMPARE(stream.writeData("\x5A", -5), qint64(-1));
+    QCOMPARE(stream.bytesToWrite(), qint64(0));
     stream.close();
     QCOMPARE(stream.bytesAvailable(), qint64(-1));
     QCOMPARE(stream.bytesToWrite(), qint64(-1));
@@ -120,6 +122,8 @@ void TestRawHID::bufferedReportsStayApart()
     m_sim->sendReport(kSerial, second);
     QTRY_COMPARE(stream->bytesAvailable(), qint64(128));
     char chunk[64];
+    QCOMPARE(stream->readData(chunk, -1), qint64(-1)); // a caller's slip takes nothing
+    QCOMPARE(stream->bytesAvailable(), qint64(128));
     QCOMPARE(stream->readData(chunk, 64), qint64(64));
     QCOMPARE(QByteArray(chunk, 64), QByteArray(63, 0x11) + '\0'); // the 64th byte of a chunk is padding
     QCOMPARE(stream->readData(chunk, 64), qint64(64));

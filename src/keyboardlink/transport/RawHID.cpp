@@ -116,7 +116,7 @@ qint64 RawHID::bytesToWrite() const
 qint64 RawHID::readData(char* data, qint64 maxSize)
 {
     QMutexLocker locker(&m_mutex);
-    if (!m_readThread || !data)
+    if (!m_readThread || !data || maxSize < 0)
         return -1;
     return m_readThread->take(data, maxSize);
 }
@@ -124,7 +124,7 @@ qint64 RawHID::readData(char* data, qint64 maxSize)
 qint64 RawHID::writeData(const char* data, qint64 len)
 {
     QMutexLocker locker(&m_mutex);
-    if (!m_writeThread || !data)
+    if (!m_writeThread || !data || len < 0)
         return -1;
     if (m_writeThread->hasGivenUp()) {
         // Queuing would only hide that nothing reaches the keyboard any more.

@@ -31,10 +31,11 @@ public:
     qint64 bytesAvailable() const override;
     qint64 bytesToWrite() const override;
 
-    // Public so that a connection can take exactly one chunk per readyRead.
+    // Public so that a connection can take exactly one chunk per readyRead. −1 when the stream
+    // is closed, data is null or maxSize is negative.
     qint64 readData(char* data, qint64 maxSize) override;
     // Queues len bytes as one unit (a frame is never split across reports). −1 when the stream
-    // is closed or can no longer send because the device failed too often.
+    // is closed, data is null, len is negative, or the device failed too often to send any more.
     qint64 writeData(const char* data, qint64 len) override;
 
     // Why the last open() failed.
