@@ -87,13 +87,7 @@ void USBMonitor::registerForDeviceEvents()
 
 QList<USBPortInfo> USBMonitor::enumeratePorts()
 {
-    QList<USBPortInfo> list;
-    if (!m_ports)
-        return list;
-    for (const platform::HidPortInfo& port :
-         m_ports->enumeratePorts(KeyboardVendorId, KeyboardProductId, KeyboardUsagePage))
-        list.append(fromPlatform(port));
-    return list;
+    return availablePorts(KeyboardVendorId, KeyboardProductId);
 }
 
 QList<USBPortInfo> USBMonitor::availablePorts(quint32 vendorId, quint32 productId)
