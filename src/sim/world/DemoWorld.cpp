@@ -4,6 +4,7 @@
 #include "sim/desktop/FakeTdx.h"
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
+#include "sim/world/TradeKeyTyping.h"
 
 #include <QDebug>
 #include <QFile>
@@ -38,7 +39,11 @@ DemoWorld::DemoWorld(int keyboards, QObject* parent)
 {
     for (int i = 0; i < qBound(0, keyboards, kMaxKeyboards); ++i)
         m_keyboards->addKeyboard();
-    m_tdx = std::make_unique<sim::FakeTdx>(*m_system);
+    m_tdx = std::make_unique<sim::FakeTdx>(*m_system, sim::TradeKeyTyping::withHotkeys());
+    // A trade key opens the TDX's order dialog, as the real keyboard's typing does.
+    m_typing = std::make_unique<sim::TradeKeyTyping>(*m_system);
+    m_typing->setTdx(m_tdx.get());
+    m_typing->observe(*m_keyboards);
     m_system->startEventThread();
 
     const QString control = qEnvironmentVariable("ZENTRIK_SIM_CONTROL");
@@ -48,6 +53,7 @@ DemoWorld::DemoWorld(int keyboards, QObject* parent)
 
 DemoWorld::~DemoWorld()
 {
+    m_typing.reset();
     m_system->stopEventThread();
     m_tdx.reset();
 }
@@ -98,21 +104,33 @@ bool DemoWorld::runCommand(const QString& line)
     const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() < 2)
         return false;
+    const QString command = words.at(0);
+    if (command == QLatin1String("stock")) {
+        if (words.size() != 4)
+            return false;
+        m_tdx->setCurrentStock(words.at(1).toStdU16String(), words.at(2).toStdU16String(),
+                               words.at(3).toStdU16String());
+        qDebug().noquote() << "Demo control:" << line;
+        return true;
+    }
     const std::string serial = words.at(1).toStdString();
     const std::vector<std::string> known = m_keyboards->serialNumbers();
     if (std::find(known.begin(), known.end(), serial) == known.end())
         return false;
-    const QString command = words.at(0);
     if (command == QLatin1String("unplug") && words.size() == 2) {
         m_keyboards->unplug(serial);
     } else if (command == QLatin1String("plug") && words.size() == 2) {
         m_keyboards->plug(serial);
-    } else if (command == QLatin1String("press") && words.size() == 3) {
+    } else if ((command == QLatin1String("press") || command == QLatin1String("split")) &&
+               words.size() == 3) {
         bool ok = false;
         const int function = words.at(2).toInt(&ok);
         if (!ok || function < 0 || function > 255)
             return false;
-        m_keyboards->pressTradeKey(serial, std::uint8_t(function));
+        if (command == QLatin1String("press"))
+            m_keyboards->pressTradeKey(serial, std::uint8_t(function));
+        else
+            m_keyboards->pressTradeKeyWithFlag(serial, std::uint8_t(function), 1);
     } else {
         return false;
     }

@@ -11,9 +11,12 @@
 // Demo control: with ZENTRIK_SIM_CONTROL=<file> the demo reads commands appended to that file,
 // one per line, and acts them out on its keyboards (tests of the whole program use this to plug
 // and unplug a keyboard of the running process):
-//   unplug <serial>            the keyboard is pulled out
-//   plug <serial>              and plugged in again
-//   press <serial> <function>  a trade key (0xD0 with that key function, e.g. 13 for 1/3买)
+//   unplug <serial>               the keyboard is pulled out
+//   plug <serial>                 and plugged in again
+//   press <serial> <function>     a trade key (0xD0 with that key function, e.g. 13 for 1/3买);
+//                                 the keyboard types the TDX hot key (TradeKeyTyping)
+//   split <serial> <function>     the same key in the keyboard's own split mode (0xDF)
+//   stock <code> <name> <price>   the stock the fake TDX shows, for the next order dialog
 
 #include "platform/api/Platform.h"
 
@@ -29,6 +32,7 @@ namespace sim {
 class FakeTdx;
 class KeyboardSimulator;
 class SimSystem;
+class TradeKeyTyping;
 } // namespace sim
 
 class DemoWorld : public QObject
@@ -54,6 +58,7 @@ public:
     sim::KeyboardSimulator& keyboards() { return *m_keyboards; }
     sim::SimSystem& system() { return *m_system; }
     sim::FakeTdx& tdx() { return *m_tdx; }
+    sim::TradeKeyTyping& typing() { return *m_typing; }
 
     // Follows commands appended to file from now on (what is in it already counts too).
     void followCommands(const QString& file);
@@ -66,6 +71,7 @@ private:
     std::unique_ptr<sim::KeyboardSimulator> m_keyboards;
     std::unique_ptr<sim::SimSystem> m_system;
     std::unique_ptr<sim::FakeTdx> m_tdx;
+    std::unique_ptr<sim::TradeKeyTyping> m_typing;
     QString m_commandFile;
     qint64 m_commandOffset = 0;
     QByteArray m_partialLine;
