@@ -1,7 +1,8 @@
 // The whole program as a user starts it, as a child process on the test's X display: without a
 // keyboard it shows one error box and ends with 1; in demo mode it greets the simulated
 // keyboard, a double click on the clock switches trading mode and the status line follows, and
-// pulling the keyboard out and plugging it in again reconnects it without harm.
+// pulling the keyboard out and plugging it in again reconnects it without harm; a trade key in
+// trading mode trades on the demo's fake TDX.
 
 #include "XWindows.h"
 
@@ -175,6 +176,46 @@ private slots:
         m_x.requestClose(clocks.front());
         QVERIFY(program.process().waitForFinished(20000));
         QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.process().exitCode(), 0);
+    }
+
+    // In trading mode a trade key opens the fake TDX's 闪电买入 and the program trades: 1/3 of
+    // the maximum of 10000, confirmed, and the keyboard told so.
+    void demoTradesOnAKeyPress()
+    {
+        Program program({QStringLiteral("--demo")});
+        program.placeClockAt(QPoint(61, 597));
+        program.start();
+        QVERIFY(program.process().waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(program.diagnostics().contains(kConnected), 20000);
+        std::vector<xwin::Id> clocks;
+        QTRY_VERIFY_WITH_TIMEOUT(!(clocks = m_x.find(program.pid(), "clock")).empty(), 20000);
+        m_x.raise(clocks.front());
+        const xwin::Geometry g = m_x.geometry(clocks.front());
+        m_x.doubleClick(g.x + g.width / 2, g.y + g.height / 2);
+        QTRY_VERIFY_WITH_TIMEOUT(program.diagnostics().contains(
+                                     QStringLiteral("[debug] Widget: 状态栏: 通达信 | 交易中 | 高速 | 限价")),
+                                 20000);
+
+        program.command("press ZK000001 13");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            program.trace().contains(QStringLiteral("H>D ZK000001 5A A1 02 40 00 40 CA")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            program.diagnostics().contains(QStringLiteral("[debug] ✓ 分仓验证成功：目标3300，实际3300")),
+            20000);
+        QVERIFY(program.trace().contains(QStringLiteral("H>D ZK000001 5A A1 02 04 00 04 CA")));
+        // The client's 委托已提交 box (state 11) is dismissed by the program: the TDX main window
+        // (state 4) is in front again.
+        const auto dismissed = [&program] {
+            const QString d = program.diagnostics();
+            const int notice = d.indexOf(QStringLiteral("[debug] 开始处理状态: 11 步骤: 1"));
+            return notice >= 0 &&
+                   d.indexOf(QStringLiteral("[debug] 开始处理状态: 4 步骤: 0"), notice) > notice;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(dismissed(), 20000);
+
+        m_x.requestClose(clocks.front());
+        QVERIFY(program.process().waitForFinished(20000));
         QCOMPARE(program.process().exitCode(), 0);
     }
 };
