@@ -387,6 +387,8 @@ std::intptr_t SimDesktop::buttonProc(WindowId window, std::uint32_t message, std
             return 0; // a disabled button does not react to a click
         parent = w->parent;
         id = w->ctrlId;
+        // The click's button-down gives the button the focus before the parent hears of it.
+        takeFocusLocked(window);
     }
     if (parent)
         dispatch(parent, msg::Command, makeCommandWParam(id, notify::BnClicked),
@@ -405,6 +407,15 @@ void SimDesktop::countRead(WindowId window)
     }
     if (vanish)
         destroyWindow(window);
+}
+
+void SimDesktop::takeFocusLocked(WindowId window)
+{
+    const WindowId root = rootOf(window);
+    if (auto r = find(root))
+        r->lastFocus = window;
+    if (root == m_foreground)
+        m_focus = window;
 }
 
 void SimDesktop::raiseInBand(WindowId window)

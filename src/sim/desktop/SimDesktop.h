@@ -281,6 +281,9 @@ private:
     std::intptr_t buttonProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam);
     void countRead(WindowId window);
+    // SetFocus from the window's own thread: the focus its top-level window comes back to, and
+    // the keyboard focus while that window is in the foreground. Under m_mutex.
+    void takeFocusLocked(WindowId window);
     void raiseInBand(WindowId window);            // under m_mutex
     WindowId nextActiveAfter(const Window& gone); // under m_mutex
     void changeForeground(WindowId newForeground, bool notify);

@@ -94,6 +94,7 @@ private slots:
     void findWindowExContinuesAfterThePreviousFind();
     void childEnumerationIsDepthFirst();
     void buttonClickAndEditChangeReachTheParent();
+    void clickedButtonTakesTheFocus();
     void keysGoToTheForegroundDialog_data();
     void keysGoToTheForegroundDialog();
     void typedDigitsReplaceTheSelection();
@@ -271,6 +272,45 @@ void TestSimDesktop::buttonClickAndEditChangeReachTheParent()
     QCOMPARE(desktop.dlgCtrlId(button), 1001);
     QCOMPARE(desktop.dlgCtrlId(dialog), 0);
     QCOMPARE(desktop.parentWindow(button), dialog);
+}
+
+// BM_CLICK presses the button as a mouse would: the button has the focus afterwards, so an Enter
+// typed next presses it again rather than the dialog's default button.
+void TestSimDesktop::clickedButtonTakesTheFocus()
+{
+    ManualClock clock;
+    sim::SimSystem system(clock);
+    auto& desktop = system.desktop();
+    const ProcessId app = system.processes().startProcess(u"app.exe");
+    Commands commands;
+    const WindowId dialog = makeDialog(desktop, app, u"front", &commands);
+    const WindowId edit = makeChild(desktop, dialog, u"Edit", u"", 1002);
+    const WindowId half = makeChild(desktop, dialog, u"Button", u"1/2", 77);
+    const WindowId off = makeChild(desktop, dialog, u"Button", u"停用", 78);
+    makeChild(desktop, dialog, u"Button", u"确定", 1234, sim::BsDefPushButton);
+    const WindowId behind = makeDialog(desktop, app, u"behind", nullptr);
+    const WindowId behindButton = makeChild(desktop, behind, u"Button", u"x", 5);
+    desktop.setForegroundWindow(dialog);
+    desktop.setFocus(edit);
+
+    desktop.setEnabled(off, false);
+    desktop.sendMessage(off, msg::BmClick, 0, 0);
+    QCOMPARE(desktop.focusWindow(), edit); // a disabled button takes nothing
+    desktop.sendMessage(half, msg::BmClick, 0, 0);
+    QCOMPARE(desktop.focusWindow(), half);
+    desktop.sendMessage(behindButton, msg::BmClick, 0, 0);
+    QCOMPARE(desktop.focusWindow(), half); // a window in the background keeps the keyboard focus away
+
+    desktop.keybdEvent(vk::Return, false);
+    desktop.keybdEvent(vk::Return, true);
+    clock.advance(1);
+    desktop.runPending();
+    const auto got = commands.all();
+    QCOMPARE(got.size(), std::size_t(2));
+    QCOMPARE(got[1].first, makeCommandWParam(77, notify::BnClicked));
+
+    desktop.setForegroundWindow(behind);
+    QCOMPARE(desktop.focusWindow(), behindButton); // its dialog remembers the click
 }
 
 void TestSimDesktop::keysGoToTheForegroundDialog_data()
