@@ -1178,26 +1178,7 @@ bool SimDesktop::destroyWindow(WindowId window)
     bool foregroundLost = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        std::shared_ptr<Window> oldForeground;
-        for (WindowId id : order) {
-            auto w = find(id);
-            if (!w)
-                continue;
-            if (id == m_foreground)
-                oldForeground = w;
-            if (auto p = find(w->parent))
-                p->children.erase(std::remove(p->children.begin(), p->children.end(), id), p->children.end());
-            m_zOrder.erase(std::remove(m_zOrder.begin(), m_zOrder.end(), id), m_zOrder.end());
-            m_windows.erase(id);
-            if (m_focus == id)
-                m_focus = 0;
-        }
-        if (oldForeground) {
-            foregroundLost = true;
-            m_foreground = 0;
-            newForeground = nextActiveAfter(*oldForeground);
-        }
-        m_threadAnswered.notify_all();
+        foregroundLost = forgetLocked(order, newForeground);
     }
     if (foregroundLost)
         changeForeground(newForeground, true);
@@ -1223,32 +1204,35 @@ void SimDesktop::destroyWindowsOfProcess(ProcessId pid)
                     gone.push_back(child);
             }
         }
-        std::shared_ptr<Window> oldForeground;
-        for (WindowId id : gone) {
-            auto w = find(id);
-            w->destroying = true;
-            if (id == m_foreground)
-                oldForeground = w;
-        }
-        for (WindowId id : gone) {
-            auto w = find(id);
-            if (auto p = find(w->parent))
-                p->children.erase(std::remove(p->children.begin(), p->children.end(), id), p->children.end());
-            m_zOrder.erase(std::remove(m_zOrder.begin(), m_zOrder.end(), id), m_zOrder.end());
-            if (m_focus == id)
-                m_focus = 0;
-        }
-        for (WindowId id : gone)
-            m_windows.erase(id);
-        if (oldForeground) {
-            foregroundLost = true;
-            m_foreground = 0;
-            newForeground = nextActiveAfter(*oldForeground);
-        }
-        m_threadAnswered.notify_all();
+        foregroundLost = forgetLocked(gone, newForeground);
     }
     if (foregroundLost)
         changeForeground(newForeground, true);
+}
+
+bool SimDesktop::forgetLocked(const std::vector<WindowId>& gone, WindowId& newForeground)
+{
+    std::shared_ptr<Window> oldForeground;
+    for (WindowId id : gone) {
+        auto w = find(id);
+        if (!w)
+            continue;
+        if (id == m_foreground)
+            oldForeground = w;
+        if (auto p = find(w->parent))
+            p->children.erase(std::remove(p->children.begin(), p->children.end(), id), p->children.end());
+        m_zOrder.erase(std::remove(m_zOrder.begin(), m_zOrder.end(), id), m_zOrder.end());
+        if (m_focus == id)
+            m_focus = 0;
+    }
+    for (WindowId id : gone)
+        m_windows.erase(id);
+    m_threadAnswered.notify_all(); // senders waiting on a window that is gone give up
+    if (!oldForeground)
+        return false;
+    m_foreground = 0;
+    newForeground = nextActiveAfter(*oldForeground);
+    return true;
 }
 
 void SimDesktop::setVisible(WindowId window, bool visible)

@@ -286,6 +286,9 @@ private:
     void takeFocusLocked(WindowId window);
     void raiseInBand(WindowId window);            // under m_mutex
     WindowId nextActiveAfter(const Window& gone); // under m_mutex
+    // Takes the windows off the desktop. When the foreground window was among them: true, and
+    // the window that takes the foreground over in newForeground. Under m_mutex.
+    bool forgetLocked(const std::vector<WindowId>& gone, WindowId& newForeground);
     void changeForeground(WindowId newForeground, bool notify);
     void notifyForeground(WindowId window);
     void queueInput(InputRecord record);
