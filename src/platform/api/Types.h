@@ -62,14 +62,17 @@ constexpr std::uint32_t NoMove = 0x0002;
 constexpr std::uint32_t NoZOrder = 0x0004;
 constexpr std::uint32_t NoActivate = 0x0010;
 constexpr std::uint32_t ShowWindow = 0x0040;
+constexpr std::uint32_t HideWindow = 0x0080;
 } // namespace swp
 
 // ShowWindow commands.
 namespace sw {
 constexpr int Hide = 0;
 constexpr int ShowNormal = 1;
+constexpr int ShowMinimized = 2;
 constexpr int Show = 5;
 constexpr int Minimize = 6;
+constexpr int ShowMinNoActive = 7;
 constexpr int Restore = 9;
 } // namespace sw
 

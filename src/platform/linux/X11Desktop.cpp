@@ -777,8 +777,8 @@ bool X11Desktop::showWindow(WindowId window, int command)
         XWithdrawWindow(d->display, window, d->screen);
         break;
     case sw::Minimize:
-    case 2: // SW_SHOWMINIMIZED
-    case 7: // SW_SHOWMINNOACTIVE
+    case sw::ShowMinimized:
+    case sw::ShowMinNoActive:
         XIconifyWindow(d->display, window, d->screen);
         break;
     default:

@@ -821,7 +821,7 @@ bool SimDesktop::setWindowPos(WindowId window, WindowId insertAfter, int x, int 
     }
     if (flags & swp::ShowWindow)
         w->style |= style::Visible;
-    if (flags & 0x0080) // SWP_HIDEWINDOW
+    if (flags & swp::HideWindow)
         w->style &= ~style::Visible;
     return true;
 }
