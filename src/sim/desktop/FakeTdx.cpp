@@ -552,56 +552,52 @@ void FakeTdx::submit(const Order& placed, WindowId dialog)
 
 // ---------------------------------------------------------------- other boxes
 
-WindowId FakeTdx::openCancelConfirm(const std::u16string& detail)
+ProcessId FakeTdx::boxPid() const
+{
+    const ProcessId trading = dialogPid();
+    return trading ? trading : m_pid;
+}
+
+WindowId FakeTdx::openCancelBox(std::vector<std::u16string> texts, Order cancel)
 {
     MessageDialogSpec box;
-    box.pid = dialogPid() ? dialogPid() : m_pid;
+    box.pid = boxPid();
     box.owner = m_main;
     box.title = u"撤单确认";
-    box.texts = {u"您确定撤消该笔委托吗？", detail};
+    box.texts = std::move(texts);
     box.buttons = {{IdOk, u"确定"}, {IdCancel, u"取消"}};
-    const ProcessId pid = box.pid;
-    box.onClose = [this, detail, pid](int id) {
+    cancel.dialogTitle = box.title;
+    cancel.pid = box.pid;
+    box.onClose = [this, cancel](int id) {
         if (id != IdOk)
             return;
-        Order order;
-        order.kind = Order::Kind::Cancel;
-        order.dialogTitle = u"撤单确认";
-        order.message = detail;
-        order.pid = pid;
+        Order order = cancel;
         order.timeMs = m_system.desktop().now();
         m_system.orderBook().add(order);
     };
     return openMessageDialog(desktop(), box);
 }
 
+WindowId FakeTdx::openCancelConfirm(const std::u16string& detail)
+{
+    Order cancel;
+    cancel.kind = Order::Kind::Cancel;
+    cancel.message = detail;
+    return openCancelBox({u"您确定撤消该笔委托吗？", detail}, cancel);
+}
+
 WindowId FakeTdx::openCancelAll(int count)
 {
-    MessageDialogSpec box;
-    box.pid = dialogPid() ? dialogPid() : m_pid;
-    box.owner = m_main;
-    box.title = u"撤单确认";
-    box.texts = {u"一键撤单：共" + decimal(count) + u"笔委托，确定全部撤消吗？"};
-    box.buttons = {{IdOk, u"确定"}, {IdCancel, u"取消"}};
-    const ProcessId pid = box.pid;
-    box.onClose = [this, count, pid](int id) {
-        if (id != IdOk)
-            return;
-        Order order;
-        order.kind = Order::Kind::CancelAll;
-        order.dialogTitle = u"撤单确认";
-        order.quantity = count;
-        order.pid = pid;
-        order.timeMs = m_system.desktop().now();
-        m_system.orderBook().add(order);
-    };
-    return openMessageDialog(desktop(), box);
+    Order cancel;
+    cancel.kind = Order::Kind::CancelAll;
+    cancel.quantity = count;
+    return openCancelBox({u"一键撤单：共" + decimal(count) + u"笔委托，确定全部撤消吗？"}, cancel);
 }
 
 WindowId FakeTdx::openTdxMessage(const std::u16string& text)
 {
     MessageDialogSpec box;
-    box.pid = dialogPid() ? dialogPid() : m_pid;
+    box.pid = boxPid();
     box.owner = m_main;
     box.title = u"Tdx";
     box.texts = {text};
@@ -622,7 +618,7 @@ WindowId FakeTdx::openSelectDialog(const std::vector<std::u16string>& choices)
 WindowId FakeTdx::openTradeConfirm(bool buy, const std::u16string& summary)
 {
     MessageDialogSpec box;
-    box.pid = dialogPid() ? dialogPid() : m_pid;
+    box.pid = boxPid();
     box.owner = m_main;
     box.title = buy ? u"买入交易确认" : u"卖出交易确认";
     box.texts = {summary};

@@ -139,6 +139,11 @@ private:
                            const std::u16string& price) const;
     std::u16string mainTitle() const;
     int lotFor(const std::u16string& code) const;
+    // The process whose message boxes come up: the one that trades (TC.exe of a logged-in
+    // 64-bit build), else the main program.
+    platform::ProcessId boxPid() const;
+    // A "撤单确认" box whose 确定 records cancel in the order book.
+    WindowId openCancelBox(std::vector<std::u16string> texts, Order cancel);
 
     SimSystem& m_system;
     FakeTdxOptions m_options;
