@@ -239,6 +239,22 @@ private slots:
         QCOMPARE(store.tdxBuyMaxAmount(), 777);
     }
 
+    void wholeFileOperationLines()
+    {
+        ConfigManager store(m_dir->path());
+        QTest::ignoreMessage(QtDebugMsg, "Configuration saved successfully");
+        QTest::ignoreMessage(QtDebugMsg, "Appearance settings reset to defaults");
+        store.resetAppearance();
+        QTest::ignoreMessage(QtDebugMsg, "多键盘支持配置已保存: 启用");
+        store.setMultiKeyboardEnabled(true);
+        QTest::ignoreMessage(QtDebugMsg, "多键盘支持配置已保存: 禁用");
+        store.setMultiKeyboardEnabled(false);
+        QTest::ignoreMessage(QtDebugMsg, "Configuration loaded successfully");
+        store.loadConfig();
+        QTest::ignoreMessage(QtDebugMsg, "Configuration saved successfully");
+        store.saveConfig();
+    }
+
     void settersReachTheFileOnlyWhenSaved()
     {
         ConfigManager store(m_dir->path());

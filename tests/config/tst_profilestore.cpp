@@ -145,6 +145,12 @@ private:
         QVERIFY(m_store->saveProfile(name, identifier));
     }
 
+    // The next line of that level must be exactly text (the test fails when it never comes).
+    static void expectLine(QtMsgType type, const QString& text)
+    {
+        QTest::ignoreMessage(type, text.toUtf8().constData());
+    }
+
     QVariant rawValue(const QString& key)
     {
         m_store->saveConfig();
@@ -191,6 +197,91 @@ private slots:
         // A second start finds it and creates nothing more.
         reopen();
         QCOMPARE(m_store->profileList(), QStringList{kBuiltIn});
+    }
+
+    // Start-up on a fresh installation tells what it did, line by line.
+    void freshStartLines()
+    {
+        QTemporaryDir fresh;
+        QVERIFY(fresh.isValid());
+        const QString builtInPath = QDir::cleanPath(fresh.path() + "/profiles/6YeR6J6N57uI56uv.json");
+        expectLine(QtDebugMsg, "Configuration loaded successfully");
+        expectLine(QtDebugMsg, "初始化金融终端默认配置...");
+        expectLine(QtDebugMsg, "已将金融终端设置为当前配置方案");
+        expectLine(QtDebugMsg, "金融终端默认配置已创建");
+        expectLine(QtDebugMsg, "当前通达信配置方案已切换为: 金融终端");
+        expectLine(QtDebugMsg, "JSON配置方案已加载: 金融终端");
+        expectLine(QtDebugMsg, "已加载当前配置方案: 金融终端");
+        expectLine(QtDebugMsg, "Configuration saved successfully");
+        QString missing;
+        {
+            ConfigManager store(fresh.path());
+            QVERIFY(QFile::exists(builtInPath));
+            store.setCurrentProfile(QStringLiteral("无文件"));
+            missing = store.profileFilePath(QStringLiteral("无文件"));
+        }
+
+        // A current profile whose file is gone is a warning at the next start, not a failure.
+        expectLine(QtWarningMsg, "无法打开文件: " + missing);
+        expectLine(QtWarningMsg, "无法加载当前配置方案: 无文件");
+        ConfigManager again(fresh.path());
+        QCOMPARE(again.currentProfileName(), QStringLiteral("无文件"));
+        QCOMPARE(again.tdxCodeIndex(), 2); // the active indices stay as they were
+    }
+
+    void operationLines()
+    {
+        const QString pathA = m_store->profileFilePath(QStringLiteral("A"));
+        const QString pathA2 = m_store->profileFilePath(QStringLiteral("A2"));
+        expectLine(QtDebugMsg,
+                   "保存JSON配置方案: A CodeIndex= 10 NameIndex= 11 PriceIndex= 12 QuantityIndex= 13");
+        expectLine(QtDebugMsg, "当前通达信配置方案已切换为: A");
+        expectLine(QtDebugMsg, "JSON配置方案已保存: " + pathA);
+        makeProfile(QStringLiteral("A"), 10, QString());
+
+        expectLine(QtDebugMsg, "JSON配置方案已加载: 金融终端");
+        QVERIFY(m_store->loadProfile(kBuiltIn));
+
+        expectLine(QtDebugMsg, "已重命名JSON文件: " + pathA + " -> " + pathA2);
+        expectLine(QtDebugMsg, "通达信配置方案已重命名: A -> A2");
+        QVERIFY(m_store->renameProfile(QStringLiteral("A"), QStringLiteral("A2")));
+
+        expectLine(QtDebugMsg, "已删除JSON文件: " + pathA2);
+        expectLine(QtDebugMsg, "通达信配置方案已删除: A2");
+        QVERIFY(m_store->deleteProfile(QStringLiteral("A2")));
+    }
+
+    // Every refusal leaves one warning that says why.
+    void failureWarnings()
+    {
+        const QString missing = m_store->profileFilePath(QStringLiteral("无此方案"));
+        const QString broken = m_store->profileFilePath(QStringLiteral("坏"));
+        writeProfileFile(QStringLiteral("坏"), "[1]");
+
+        expectLine(QtWarningMsg, "配置方案名称不能为空");
+        QVERIFY(!m_store->saveProfile(QString(), QString()));
+        expectLine(QtWarningMsg, "配置方案名称不能为空");
+        QVERIFY(!m_store->loadProfile(QString()));
+        expectLine(QtWarningMsg, "无法打开文件: " + missing);
+        QVERIFY(!m_store->loadProfile(QStringLiteral("无此方案")));
+        expectLine(QtWarningMsg, "JSON格式错误: " + broken);
+        QVERIFY(!m_store->loadProfile(QStringLiteral("坏")));
+
+        expectLine(QtWarningMsg, "配置方案名称不能为空");
+        QVERIFY(!m_store->renameProfile(QStringLiteral("坏"), QString()));
+        expectLine(QtWarningMsg, "不能重命名默认配置");
+        QVERIFY(!m_store->renameProfile(QStringLiteral("默认配置"), QStringLiteral("X")));
+        expectLine(QtWarningMsg, "配置方案名称已存在: 金融终端");
+        QVERIFY(!m_store->renameProfile(QStringLiteral("坏"), kBuiltIn));
+        expectLine(QtWarningMsg, "JSON文件不存在: " + missing);
+        QVERIFY(!m_store->renameProfile(QStringLiteral("无此方案"), QStringLiteral("X")));
+        expectLine(QtWarningMsg, "JSON格式错误: " + broken);
+        QVERIFY(!m_store->renameProfile(QStringLiteral("坏"), QStringLiteral("X")));
+
+        expectLine(QtWarningMsg, "不能删除默认配置或空名称的配置方案");
+        QVERIFY(!m_store->deleteProfile(QStringLiteral("默认配置")));
+        expectLine(QtWarningMsg, "不能删除默认配置或空名称的配置方案");
+        QVERIFY(!m_store->deleteProfile(QString()));
     }
 
     void otherCurrentProfileSurvivesRecreation()
@@ -474,6 +565,36 @@ private slots:
             QCOMPARE(m_processes.lastAccess, platform::access::QueryInformation | platform::access::VmRead);
         else
             QCOMPARE(m_processes.opened, 0);
+    }
+
+    // What automatic selection says when it switches, falls back to a general profile, or has
+    // none to fall back to.
+    void selectionLines()
+    {
+        makeProfile(QStringLiteral("A"), 10, QStringLiteral("D:/other"));
+        makeProfile(QStringLiteral("B"), 20, QStringLiteral("C:/new_tdx"));
+        QVERIFY(m_store->loadProfile(QStringLiteral("A")));
+
+        m_processes.imagePath = u"C:\\New_Tdx\\tdxw.exe";
+        expectLine(QtDebugMsg, "[自动切换配置] 检测到进程路径: C:/New_Tdx");
+        expectLine(QtDebugMsg, "[自动切换配置] 从 A 切换到 B");
+        expectLine(QtDebugMsg, "[自动切换配置] 切换成功！");
+        QVERIFY(m_store->selectProfileForDialog(100, {}));
+
+        m_processes.imagePath = u"E:\\tdx\\tdxw.exe";
+        expectLine(QtDebugMsg,
+                   "[自动切换配置] 当前配置 B 的进程路径 C:/new_tdx 与实际进程路径 E:/tdx 不匹配");
+        expectLine(QtDebugMsg, "[自动切换配置] 切换到通用配置: 金融终端");
+        expectLine(QtDebugMsg, "[自动切换配置] 切换成功！");
+        QVERIFY(m_store->selectProfileForDialog(100, {}));
+        QCOMPARE(m_store->currentProfileName(), kBuiltIn);
+
+        QVERIFY(m_store->deleteProfile(kBuiltIn));
+        QCOMPARE(m_store->currentProfileName(), QStringLiteral("A"));
+        expectLine(QtDebugMsg, "[自动切换配置] 当前配置 A 的进程路径 D:/other 与实际进程路径 E:/tdx 不匹配");
+        expectLine(QtDebugMsg, "[自动切换配置] 未找到通用配置，保持当前配置");
+        QVERIFY(m_store->selectProfileForDialog(100, {}));
+        QCOMPARE(m_store->currentProfileName(), QStringLiteral("A"));
     }
 
     void selectProfileWhenTheProcessCannotBeRead()
