@@ -122,6 +122,7 @@ void TestUSBMonitor::twoKeyboardsTwoDiscoveries()
 {
     USBMonitor monitor(nullptr, &m_sim->hidPorts());
     QSignalSpy discovered(&monitor, &USBMonitor::deviceDiscovered);
+    QTest::ignoreMessage(QtDebugMsg, "USB_MONITOR infoFromHandle Success on matchAndDispatchChangedDevice");
     m_sim->addKeyboard("ZK000001");
     m_sim->addKeyboard("ZK000002");
     // Each keyboard brings two interfaces; only the vendor interface is a keyboard port.
