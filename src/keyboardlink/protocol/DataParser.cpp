@@ -62,9 +62,7 @@ void DataParser::parseState(const QByteArray& frame)
 {
     if (frame.size() < kStateSize)
         return;
-    m_command = byteAt(frame, 1);
-    m_length = byteAt(frame, 2);
-    m_status = byteAt(frame, 3);
+    parseHeader(frame); // command, length, status and the reason byte are part of the layout
     m_serialNumber = QString::fromLatin1(frame.mid(4, 8));
     m_buildBytes = frame.mid(12, 4);
     m_build = bcdToString(m_buildBytes);
@@ -91,7 +89,6 @@ void DataParser::parseState(const QByteArray& frame)
     m_keyFunction = byteAt(frame, 42);
     m_byte43 = byteAt(frame, 43);
     m_byte44 = byteAt(frame, 44);
-    m_reason = byteAt(frame, kReasonOffset);
     m_byte46 = byteAt(frame, 46);
     m_byte47 = byteAt(frame, 47);
     m_byte48 = byteAt(frame, 48);
