@@ -795,80 +795,100 @@ bool ConfigManager::selectProfileForDialog(platform::WindowId dialog,
     const platform::Services& os = platform::services();
     if (!os.desktop || !os.processes)
         return false;
-
     char16_t title[512] = {};
     os.desktop->windowText(dialog, title, 512);
     if (!QString::fromUtf16(title).contains(QStringLiteral("闪电")))
         return true;
 
-    const platform::ProcessId pid = os.desktop->windowProcessId(dialog);
-    if (pid == 0)
+    const QString exeDir = executableDirectory(dialog);
+    if (exeDir.isEmpty())
         return false;
-    const platform::ProcessHandle process =
-        os.processes->openProcess(platform::access::QueryInformation | platform::access::VmRead, pid);
-    if (process == 0)
+    switch (selectProfileForDirectory(exeDir)) {
+    case ProfileSelection::Failed:
         return false;
-    std::u16string imagePath;
-    const bool found = os.processes->queryFullProcessImageName(process, imagePath);
-    os.processes->closeHandle(process);
-    if (!found || imagePath.empty())
-        return false;
-
-    const QString exePath = qtFormPath(QString::fromStdU16String(imagePath));
-    const QString exeDir = directoryOf(exePath);
-    const QString parentDir = exeDir.endsWith(QLatin1Char('/')) ? exeDir : directoryOf(exeDir);
-
-    bool switched = false;
-    {
-        QMutexLocker lock(&m_mutex);
-        const QString current = currentProfileName();
-        const QString currentId = profileProcessIdentifier(current);
-        if (!currentId.isEmpty() && (currentId.compare(exeDir, Qt::CaseInsensitive) == 0 ||
-                                     currentId.compare(parentDir, Qt::CaseInsensitive) == 0))
-            return true;
-
-        const QString match = findProfileByProcessIdentifier(exeDir);
-        if (!match.isEmpty()) {
-            if (match != current) {
-                qDebug().noquote() << "[自动切换配置] 检测到进程路径:" << exeDir;
-                qDebug().noquote() << "[自动切换配置] 从" << current << "切换到" << match;
-            }
-            if (!loadProfile(match)) {
-                qWarning().noquote() << "[自动切换配置] 加载配置失败:" << match;
-                return false;
-            }
-            setCurrentProfile(match);
-            sync();
-            switched = true;
-        } else if (isGeneralIdentifier(currentId)) {
-            return true;
-        } else {
-            qDebug().noquote() << "[自动切换配置] 当前配置" << current << "的进程路径" << currentId
-                               << "与实际进程路径" << exeDir << "不匹配";
-            QString general;
-            for (const QString& name : profileList()) {
-                if (isGeneralIdentifier(profileProcessIdentifier(name))) {
-                    general = name;
-                    break;
-                }
-            }
-            if (!general.isEmpty() && general != current) {
-                qDebug().noquote() << "[自动切换配置] 切换到通用配置:" << general;
-                if (loadProfile(general)) {
-                    setCurrentProfile(general);
-                    sync();
-                    switched = true;
-                }
-            }
-            if (!switched) {
-                qDebug().noquote() << "[自动切换配置] 未找到通用配置，保持当前配置";
-                return true;
-            }
-        }
+    case ProfileSelection::Kept:
+        return true;
+    case ProfileSelection::Switched:
+        break;
     }
     // Outside the lock: the worker may read the store again while it reloads.
     if (reloadWorkerConfig)
         reloadWorkerConfig();
     qDebug().noquote() << "[自动切换配置] 切换成功！";
     return true;
+}
+
+QString ConfigManager::executableDirectory(platform::WindowId window)
+{
+    const platform::Services& os = platform::services();
+    const platform::ProcessId pid = os.desktop->windowProcessId(window);
+    if (pid == 0)
+        return QString();
+    const platform::ProcessHandle process =
+        os.processes->openProcess(platform::access::QueryInformation | platform::access::VmRead, pid);
+    if (process == 0)
+        return QString();
+    std::u16string imagePath;
+    const bool found = os.processes->queryFullProcessImageName(process, imagePath);
+    os.processes->closeHandle(process);
+    if (!found || imagePath.empty())
+        return QString();
+    return directoryOf(qtFormPath(QString::fromStdU16String(imagePath)));
+}
+
+ConfigManager::ProfileSelection ConfigManager::selectProfileForDirectory(const QString& exeDir)
+{
+    QMutexLocker lock(&m_mutex);
+    const QString parentDir = exeDir.endsWith(QLatin1Char('/')) ? exeDir : directoryOf(exeDir);
+    const QString current = currentProfileName();
+    const QString currentId = profileProcessIdentifier(current);
+    if (!currentId.isEmpty() && (currentId.compare(exeDir, Qt::CaseInsensitive) == 0 ||
+                                 currentId.compare(parentDir, Qt::CaseInsensitive) == 0))
+        return ProfileSelection::Kept;
+
+    const QString match = findProfileByProcessIdentifier(exeDir);
+    if (!match.isEmpty()) {
+        if (match != current) {
+            qDebug().noquote() << "[自动切换配置] 检测到进程路径:" << exeDir;
+            qDebug().noquote() << "[自动切换配置] 从" << current << "切换到" << match;
+        }
+        if (!switchProfile(match)) {
+            qWarning().noquote() << "[自动切换配置] 加载配置失败:" << match;
+            return ProfileSelection::Failed;
+        }
+        return ProfileSelection::Switched;
+    }
+    if (isGeneralIdentifier(currentId))
+        return ProfileSelection::Kept;
+
+    qDebug().noquote() << "[自动切换配置] 当前配置" << current << "的进程路径" << currentId
+                       << "与实际进程路径" << exeDir << "不匹配";
+    const QString general = firstGeneralProfile();
+    if (!general.isEmpty() && general != current) {
+        qDebug().noquote() << "[自动切换配置] 切换到通用配置:" << general;
+        if (switchProfile(general))
+            return ProfileSelection::Switched;
+    }
+    qDebug().noquote() << "[自动切换配置] 未找到通用配置，保持当前配置";
+    return ProfileSelection::Kept;
+}
+
+bool ConfigManager::switchProfile(const QString& name)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!loadProfile(name))
+        return false;
+    setCurrentProfile(name);
+    sync();
+    return true;
+}
+
+QString ConfigManager::firstGeneralProfile()
+{
+    QMutexLocker lock(&m_mutex);
+    for (const QString& name : profileList()) {
+        if (isGeneralIdentifier(profileProcessIdentifier(name)))
+            return name;
+    }
+    return QString();
 }

@@ -190,6 +190,22 @@ private:
     int legacyProfileGroupIndex(const QString& name);
     QString profileString(const QString& name, const QString& key);
 
+    // The steps of selectProfileForDialog.
+    enum class ProfileSelection
+    {
+        Kept,
+        Switched,
+        Failed
+    };
+    // The directory of the executable behind a window, in Qt's form; empty when the process or
+    // its image path cannot be had.
+    QString executableDirectory(platform::WindowId window);
+    ProfileSelection selectProfileForDirectory(const QString& exeDir);
+    // Loads the profile and makes it current, on disk at once.
+    bool switchProfile(const QString& name);
+    // The first profile of the list measured on no particular installation, empty when none.
+    QString firstGeneralProfile();
+
     QRecursiveMutex m_mutex;
     QString m_dataDir;
     QSettings* m_settings = nullptr;
