@@ -280,6 +280,28 @@ WindowId FakeTdx::openOrderDialog(TdxDialogKind kind, const TdxOrderOptions& opt
         m_dialogs[dialog] = d;
     }
 
+    createControls(dialog, *d);
+
+    if (options.maxDelayMs > 0)
+        desktop().scheduleAfter(options.maxDelayMs, pid, dialog, [this, dialog] { showMaximum(dialog); });
+    else
+        showMaximum(dialog);
+    if (options.visibleAfterMs > 0)
+        desktop().scheduleAfter(options.visibleAfterMs, pid, dialog,
+                                [this, dialog] { desktop().setVisible(dialog, true); });
+
+    desktop().setForegroundWindow(dialog);
+    if (const WindowId quantity = control(dialog, TdxField::Quantity)) {
+        desktop().setFocus(quantity);
+        desktop().sendMessage(quantity, EmSetSel, 0, -1);
+    }
+    return dialog;
+}
+
+// The dialog's children in the layout's order, each with its text and control id.
+void FakeTdx::createControls(WindowId dialog, OrderDialog& d)
+{
+    const TdxDialogKind kind = d.kind;
     const auto& controls = kind == TdxDialogKind::MarginBuy ? m_options.layout.margin : m_options.layout.buy;
     int inert = 0;
     for (std::size_t i = 0; i < controls.size(); ++i) {
@@ -291,16 +313,16 @@ WindowId FakeTdx::openOrderDialog(TdxDialogKind kind, const TdxOrderOptions& opt
         child.controlId = FieldIdBase + static_cast<int>(i);
         switch (c.field) {
         case TdxField::Code:
-            child.text = d->options.code;
+            child.text = d.options.code;
             break;
         case TdxField::Name:
-            child.text = d->options.name;
+            child.text = d.options.name;
             break;
         case TdxField::Price:
-            child.text = d->options.price;
+            child.text = d.options.price;
             break;
         case TdxField::Quantity:
-            child.text = d->options.quantity;
+            child.text = d.options.quantity;
             break;
         case TdxField::MaxQuantity:
         case TdxField::Amount:
@@ -331,27 +353,12 @@ WindowId FakeTdx::openOrderDialog(TdxDialogKind kind, const TdxOrderOptions& opt
         const WindowId made = desktop().createWindow(child);
         std::lock_guard<std::mutex> lock(m_mutex);
         if (c.field != TdxField::Label && c.field != TdxField::Inert)
-            d->controls[c.field] = made;
+            d.controls[c.field] = made;
         if (const int ratio = splitRatio(c.field)) {
-            d->splitButtons[ratio] = made;
-            d->splitIds[child.controlId] = ratio;
+            d.splitButtons[ratio] = made;
+            d.splitIds[child.controlId] = ratio;
         }
     }
-
-    if (options.maxDelayMs > 0)
-        desktop().scheduleAfter(options.maxDelayMs, pid, dialog, [this, dialog] { showMaximum(dialog); });
-    else
-        showMaximum(dialog);
-    if (options.visibleAfterMs > 0)
-        desktop().scheduleAfter(options.visibleAfterMs, pid, dialog,
-                                [this, dialog] { desktop().setVisible(dialog, true); });
-
-    desktop().setForegroundWindow(dialog);
-    if (const WindowId quantity = control(dialog, TdxField::Quantity)) {
-        desktop().setFocus(quantity);
-        desktop().sendMessage(quantity, EmSetSel, 0, -1);
-    }
-    return dialog;
 }
 
 std::intptr_t FakeTdx::orderDialogProc(WindowId dialog, std::uint32_t message, std::uintptr_t wParam,

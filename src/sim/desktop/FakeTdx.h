@@ -131,6 +131,7 @@ private:
                                   std::intptr_t lParam);
     std::intptr_t mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
                            std::intptr_t lParam);
+    void createControls(WindowId dialog, OrderDialog& d);
     void showMaximum(WindowId dialog);
     void split(WindowId dialog, int ratio);
     void confirm(WindowId dialog);

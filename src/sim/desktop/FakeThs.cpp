@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 
 namespace sim {
@@ -198,6 +197,47 @@ WindowId FakeThs::holdingWindow() const
     return holding && m_system.desktop().isWindow(holding) ? holding : 0;
 }
 
+// 确定 in an order dialog: a count of shares is placed and noted with 提示, anything else refused.
+void FakeThs::placeOrder(WindowId dialog, const ThsOrderOptions& o, WindowId priceEdit, WindowId quantityEdit)
+{
+    Order order;
+    order.client = Order::Client::Ths;
+    order.kind = o.buy ? Order::Kind::Buy : Order::Kind::Sell;
+    order.code = o.code;
+    order.name = o.name;
+    order.price = desktop().text(priceEdit);
+    const std::u16string quantity = desktop().text(quantityEdit);
+    order.quantity = positiveCount(quantity) && quantity.size() < 16 ? std::stoll(toUtf8(quantity)) : 0;
+    order.dialogTitle = o.title;
+    order.pid = m_pid;
+    order.timeMs = m_system.desktop().now();
+    MessageDialogSpec box;
+    box.pid = m_pid;
+    box.title = u"提示";
+    if (order.quantity == 0) {
+        order.status = Order::Status::Rejected;
+        order.message = u"委托数量无效";
+        m_system.orderBook().add(order);
+        box.owner = dialog;
+        box.texts = {order.message};
+        openMessageDialog(desktop(), box);
+        return;
+    }
+    int contract = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        contract = m_nextContract++;
+    }
+    order.message = decimal(contract);
+    m_system.orderBook().add(order);
+    if (m_options.submittedNotice) {
+        box.owner = m_main;
+        box.texts = {u"委托已提交，合同编号：" + decimal(contract)};
+        openMessageDialog(desktop(), box);
+    }
+    desktop().destroyWindow(dialog);
+}
+
 WindowId FakeThs::openOrderDialog(const ThsOrderOptions& options)
 {
     ThsOrderOptions o = options;
@@ -212,15 +252,21 @@ WindowId FakeThs::openOrderDialog(const ThsOrderOptions& options)
         o.title = o.buy ? u"买入下单" : u"卖出下单";
 
     SimDesktop::ActingAs as(m_pid);
-    auto fields = std::make_shared<std::map<int, WindowId>>();
+    // Filled in once the children exist; the procedure only reads them on a click.
+    struct Edits
+    {
+        WindowId price = 0;
+        WindowId quantity = 0;
+    };
+    auto edits = std::make_shared<Edits>();
     WindowSpec spec;
     spec.className = u"#32770";
     spec.text = o.title;
     spec.owner = m_main;
     spec.pid = m_pid;
     spec.style = style::Visible | style::Popup;
-    spec.proc = [this, o, fields](WindowId dialog, std::uint32_t message, std::uintptr_t wParam,
-                                  std::intptr_t lParam) -> std::intptr_t {
+    spec.proc = [this, o, edits](WindowId dialog, std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) -> std::intptr_t {
         if (message != msg::Command)
             return desktop().defDialogProc(dialog, message, wParam, lParam);
         const int id = static_cast<int>(wParam & 0xFFFF);
@@ -230,44 +276,8 @@ WindowId FakeThs::openOrderDialog(const ThsOrderOptions& options)
             desktop().destroyWindow(dialog);
             return 0;
         }
-        if (id != IdOk)
-            return 0;
-        Order order;
-        order.client = Order::Client::Ths;
-        order.kind = o.buy ? Order::Kind::Buy : Order::Kind::Sell;
-        order.code = o.code;
-        order.name = o.name;
-        order.price = desktop().text(fields->at(1));
-        const std::u16string quantity = desktop().text(fields->at(2));
-        order.quantity = positiveCount(quantity) && quantity.size() < 16 ? std::stoll(toUtf8(quantity)) : 0;
-        order.dialogTitle = o.title;
-        order.pid = m_pid;
-        order.timeMs = m_system.desktop().now();
-        MessageDialogSpec box;
-        box.pid = m_pid;
-        box.title = u"提示";
-        if (order.quantity == 0) {
-            order.status = Order::Status::Rejected;
-            order.message = u"委托数量无效";
-            m_system.orderBook().add(order);
-            box.owner = dialog;
-            box.texts = {order.message};
-            openMessageDialog(desktop(), box);
-            return 0;
-        }
-        int contract = 0;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            contract = m_nextContract++;
-        }
-        order.message = decimal(contract);
-        m_system.orderBook().add(order);
-        if (m_options.submittedNotice) {
-            box.owner = m_main;
-            box.texts = {u"委托已提交，合同编号：" + decimal(contract)};
-            openMessageDialog(desktop(), box);
-        }
-        desktop().destroyWindow(dialog);
+        if (id == IdOk)
+            placeOrder(dialog, o, edits->price, edits->quantity);
         return 0;
     };
     const WindowId dialog = desktop().createWindow(spec);
@@ -286,9 +296,9 @@ WindowId FakeThs::openOrderDialog(const ThsOrderOptions& options)
     add(u"Static", u"证券名称", 0xFFFF);
     add(u"Static", o.name, 0x0402);
     add(u"Static", o.buy ? u"买入价格" : u"卖出价格", 0xFFFF);
-    (*fields)[1] = add(u"Edit", o.price, 0x0403);
+    edits->price = add(u"Edit", o.price, 0x0403);
     add(u"Static", o.buy ? u"买入数量" : u"卖出数量", 0xFFFF);
-    (*fields)[2] = add(u"Edit", o.quantity, 0x0404);
+    edits->quantity = add(u"Edit", o.quantity, 0x0404);
     add(u"Button", o.buy ? u"买入" : u"卖出", IdOk, BsDefPushButton);
     add(u"Button", u"取消", IdCancel);
     desktop().setForegroundWindow(dialog);

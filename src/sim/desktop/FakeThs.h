@@ -96,6 +96,7 @@ private:
     std::intptr_t mainProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
                            std::intptr_t lParam);
     void openHoldingWindow();
+    void placeOrder(WindowId dialog, const ThsOrderOptions& o, WindowId priceEdit, WindowId quantityEdit);
 
     SimSystem& m_system;
     FakeThsOptions m_options;
