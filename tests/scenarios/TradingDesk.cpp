@@ -129,12 +129,15 @@ void TradingDesk::press(int keyFunction, bool splitMode, int keyboard)
 
 bool TradingDesk::settled()
 {
+    return idle() && manager()->stateMachine()->step() == StateMachine::FinalStep;
+}
+
+bool TradingDesk::idle()
+{
     Core::ConnectionManager* m = manager();
     if (!m || !m->watchersRunning())
         return false;
-    StateMachine* machine = m->stateMachine();
-    return machine->window() == foregroundWindow() && machine->step() == StateMachine::FinalStep &&
-           !m->worker()->isRunning();
+    return m->stateMachine()->window() == foregroundWindow() && !m->worker()->isRunning();
 }
 
 platform::WindowId TradingDesk::mainWindow() const

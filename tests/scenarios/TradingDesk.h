@@ -74,6 +74,10 @@ public:
     // The program has finished with the window in front: the watcher classified it, the worker's
     // transaction for it is over and nothing is running.
     bool settled();
+    // The watcher classified the window in front and the worker is not working on it: finished,
+    // or its time for the window ran out with the dialog left to the user. (Also true for a
+    // moment before the worker takes a window up; ask twice, with events processed between.)
+    bool idle();
     // The window of the client in front at the start (TDX or THS main window).
     platform::WindowId mainWindow() const;
     platform::WindowId foregroundWindow();
