@@ -3,7 +3,7 @@
 # One QtTest executable registered with ctest. Every test runs with its own throw-away HOME and
 # XDG directories (see tests/common/ZkTest.h), so no test ever touches the user's real files.
 # GUI tests need an X display (scripts/test runs ctest under Xvfb); the others use the
-# offscreen platform plugin.
+# offscreen platform plugin. GUI tests run one at a time (RESOURCE_LOCK x_display).
 function(zk_add_qtest name)
     cmake_parse_arguments(ARG "GUI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -17,6 +17,11 @@ function(zk_add_qtest name)
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
+    if(ARG_GUI)
+        # All GUI tests share one X server: global key grabs and synthetic input of one test
+        # must not land in another's windows, so they take turns (as the Wine leg does).
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x_display)
+    endif()
     if(ARG_LABELS)
         set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
     endif()
