@@ -17,6 +17,10 @@
 // Above the floors the worker's passes (1 or 2 ms apart) and the hand-over of the click to the GUI
 // thread are part of what is measured.
 //
+// The key is pressed on a simulated keyboard (its frame gives the worker the trade type); what
+// the keyboard types is played here on the client's event thread, 5 ms after the key, so that the
+// moment the quantities are ready is taken exactly where it happens.
+//
 //   bench_trade [runs] [trades per run and kind] [--idle]     (defaults: 3 100; --idle: no load)
 
 #include "config/ConfigManager.h"

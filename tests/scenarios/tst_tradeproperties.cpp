@@ -502,8 +502,11 @@ private slots:
             };
             const bool finished = QTest::qWaitFor(done, 15000);
             Outcome o;
-            o.opened = recorder.dialog() != 0;
-            o.dialogOpen = o.opened && screen.isWindow(recorder.dialog());
+            // Pulled out early, the keyboard may have stopped trade watching before the dialog
+            // was seen: the client's own list of dialogs tells then.
+            const std::vector<sim::WindowId> open = desk.tdx->orderDialogs();
+            o.opened = recorder.dialog() != 0 || !open.empty();
+            o.dialogOpen = recorder.dialog() ? screen.isWindow(recorder.dialog()) : !open.empty();
             o.actions = desk.tradeActions();
             o.closeRequests = recorder.closes();
             o.orders = desk.system.orderBook().orders();
