@@ -33,9 +33,9 @@
 #include "trade/WindowRequests.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 
 #include <memory>
+#include <mutex>
 #include <random>
 
 using scenario::Pairs;
@@ -363,33 +363,34 @@ private:
 
 // ---------------------------------------------------------------- on the whole program
 
+// Standard locks rather than QMutex: visible to the thread sanitizer, which cannot see into Qt.
 class Recorder
 {
 public:
     void add(trade::HWND window, const std::u16string& title)
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_dialog && title.rfind(u"闪电", 0) == 0)
             m_dialog = window;
     }
     void closeRequested()
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         ++m_closes;
     }
     trade::HWND dialog() const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return m_dialog;
     }
     int closes() const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return m_closes;
     }
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     trade::HWND m_dialog = 0;
     int m_closes = 0;
 };
