@@ -821,6 +821,8 @@ bool ConfigManager::selectProfileForDialog(platform::WindowId dialog,
 QString ConfigManager::executableDirectory(platform::WindowId window)
 {
     const platform::Services& os = platform::services();
+    if (!os.desktop || !os.processes)
+        return QString();
     const platform::ProcessId pid = os.desktop->windowProcessId(window);
     if (pid == 0)
         return QString();

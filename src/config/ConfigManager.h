@@ -162,6 +162,9 @@ public:
     // released, on the calling thread); it may be empty. False when the process or its image
     // path cannot be found, or a matching profile fails to load.
     bool selectProfileForDialog(platform::WindowId dialog, const std::function<void()>& reloadWorkerConfig);
+    // The directory of the executable behind a window, in the form profiles store it
+    // ("C:/new_tdx"); empty when the process or its image path cannot be had.
+    static QString executableDirectory(platform::WindowId window);
 
     // ---- value encodings, shared with anyone who reads such texts
     static QColor colorFromText(const QString& text);
@@ -197,9 +200,6 @@ private:
         Switched,
         Failed
     };
-    // The directory of the executable behind a window, in Qt's form; empty when the process or
-    // its image path cannot be had.
-    QString executableDirectory(platform::WindowId window);
     ProfileSelection selectProfileForDirectory(const QString& exeDir);
     // Loads the profile and makes it current, on disk at once.
     bool switchProfile(const QString& name);

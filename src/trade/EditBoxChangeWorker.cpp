@@ -7,7 +7,6 @@
 #include "trade/WindowUtils.h"
 
 #include <QDebug>
-#include <QDir>
 
 #include <cstdlib>
 #include <set>
@@ -180,42 +179,6 @@ int quantityValue(const QString& text, bool* parsed = nullptr)
     if (parsed)
         *parsed = ok;
     return ok ? value : 0;
-}
-
-// The directory of a Win32 image path in the form profiles store it ("C:/new_tdx"). Not through
-// QFileInfo: on Linux a drive path is not absolute and would be resolved against the working
-// directory.
-QString imageDirectory(const std::u16string& imagePath)
-{
-    QString path = QString::fromStdU16String(imagePath);
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    path = QDir::cleanPath(path);
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0)
-        return QString();
-    if (slash == 2 && path.at(1) == QLatin1Char(':'))
-        return path.left(3);
-    if (slash == 0)
-        return QStringLiteral("/");
-    return path.left(slash);
-}
-
-QString executableDirectoryOf(trade::HWND window)
-{
-    const platform::Services& os = platform::services();
-    if (!os.desktop || !os.processes)
-        return QString();
-    const platform::ProcessId pid = os.desktop->windowProcessId(window);
-    if (pid == 0)
-        return QString();
-    const platform::ProcessHandle process =
-        os.processes->openProcess(platform::access::QueryInformation | platform::access::VmRead, pid);
-    if (process == 0)
-        return QString();
-    std::u16string imagePath;
-    const bool found = os.processes->queryFullProcessImageName(process, imagePath);
-    os.processes->closeHandle(process);
-    return found ? imageDirectory(imagePath) : QString();
 }
 
 } // namespace
@@ -1302,7 +1265,7 @@ void EditBoxChangeWorker::requestConfigPrompt(const QString& dataType, const QSt
             return;
     }
     // A profile measured on this very installation may exist but not be current: offer it.
-    const QString directory = executableDirectoryOf(m_stateMachine->window());
+    const QString directory = ConfigManager::executableDirectory(m_stateMachine->window());
     if (!directory.isEmpty()) {
         ConfigManager* store = ConfigManager::instance();
         for (const QString& name : store->profileList()) {
