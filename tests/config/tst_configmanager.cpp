@@ -175,6 +175,41 @@ private slots:
         QCOMPARE(store.tdxBuyMaxAmount(), 0);
     }
 
+    // A value Qt's reader would decode as a serialized object (the store never writes one) whose
+    // list count asks for more memory than there is: the start must not end in bad_alloc. The
+    // damaged line goes, every other line stays.
+    void damagedEncodedValues_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        const QByteArray hugeList = "(\\0\\0\\0\\v\\x7f\\xff\\xff\\xf0)";
+        QTest::newRow("variant") << "TdxProfileList=@Variant" + hugeList;
+        // Read with a newer stream version, whose object carries a null flag after its type.
+        QTest::newRow("date time") << QByteArray(
+            "TdxProfileList=@DateTime(\\0\\0\\0\\v\\0\\x7f\\xff\\xff\\xf0)");
+        QTest::newRow("list element") << "TdxProfileList=A, @Variant" + hugeList;
+        QTest::newRow("escaped at sign") << "TdxProfileList=\\x40Variant" + hugeList;
+        QTest::newRow("octal at sign, quoted in pieces") << "TdxProfileList=\"\\100Var\"iant" + hugeList;
+        QTest::newRow("continued line") << "TdxProfileList=@Var\\\niant" + hugeList;
+    }
+
+    void damagedEncodedValues()
+    {
+        QFETCH(QByteArray, line);
+        writeIni("[Font]\nFamily=Courier\n[Software]\n" + line +
+                 "\nTdxBuyMaxAmount=777\n[Window]\nPosition=\"40,50\"\n");
+        QTest::ignoreMessage(
+            QtWarningMsg, ("设置文件中无法读取的行已删除: " + QString::fromUtf8(line)).toUtf8().constData());
+        ConfigManager store(m_dir->path());
+        QCOMPARE(store.profileList(), QStringList{QStringLiteral("金融终端")});
+        QCOMPARE(store.font().family(), QString("Courier"));
+        QCOMPARE(store.tdxBuyMaxAmount(), 777);
+        QCOMPARE(store.windowPosition(), QPoint(40, 50));
+        store.saveConfig();
+        QFile file(iniPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains("iant("));
+    }
+
     void fontKeysQFontCannotTake()
     {
         writeIni("[Font]\nFamily=Courier\nSize=abc\nWeight=500\nItalic=true\n");
