@@ -106,9 +106,12 @@ void SingleApplication::onNewConnection()
         return;
     qDebug().noquote() << "收到新的连接请求";
     if (socket->bytesAvailable() > 0 || socket->waitForReadyRead(kReadTimeoutMs)) {
-        const QString command = QString::fromUtf8(socket->readAll());
-        qDebug().noquote() << "收到命令:" << command;
-        if (command == QLatin1String(ShowWindowCommand))
+        const QByteArray received = socket->readAll();
+        qDebug().noquote() << "收到命令:" << QString::fromUtf8(received.constData(), received.size());
+        // The bytes themselves are compared: Qt's UTF-8 decoding stops at a NUL and drops a byte
+        // order mark, which would let "SHOW_WINDOW" with a NUL and anything after it, or behind
+        // a byte order mark, pass for the command.
+        if (received == QByteArray(ShowWindowCommand))
             emit instanceStarted();
     }
     socket->disconnectFromServer();

@@ -147,6 +147,9 @@ private slots:
         QTest::newRow("twice") << QByteArray("SHOW_WINDOWSHOW_WINDOW");
         QTest::newRow("cut short") << QByteArray("SHOW_WINDO");
         QTest::newRow("binary") << QByteArray("\xff\xfe\x00S", 4);
+        // Text decoding stops at a NUL and drops a byte order mark: the bytes must be compared.
+        QTest::newRow("NUL and more") << QByteArray("SHOW_WINDOW\0junk", 16);
+        QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbfSHOW_WINDOW");
         QTest::newRow("nothing") << QByteArray();
     }
 
