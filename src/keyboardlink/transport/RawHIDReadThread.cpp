@@ -20,13 +20,13 @@ RawHIDReadThread::~RawHIDReadThread()
 
 qint64 RawHIDReadThread::bufferedBytes() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_buffer.size();
 }
 
 qint64 RawHIDReadThread::take(char* data, qint64 maxSize)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     const int n = static_cast<int>(qMin<qint64>(maxSize, m_buffer.size()));
     std::memcpy(data, m_buffer.constData(), static_cast<size_t>(n));
     m_buffer.remove(0, n);
@@ -43,7 +43,7 @@ void RawHIDReadThread::run()
             // The report number goes; the rest stays in place and a short report reads as zeros,
             // so every report is exactly one chunk and consumers stay aligned.
             {
-                QMutexLocker locker(&m_mutex);
+                std::lock_guard<std::mutex> lock(m_mutex);
                 m_buffer.append(reinterpret_cast<const char*>(report + 1), ReportLength - 1);
                 m_buffer.append('\0');
             }

@@ -3,10 +3,10 @@
 // Polls the keyboard's input reports into a read buffer, one 64-byte chunk per report.
 
 #include <QByteArray>
-#include <QMutex>
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 
 namespace platform {
 class HidApi;
@@ -41,7 +41,7 @@ protected:
 private:
     platform::HidApi& m_hid;
     platform::HidDevice* m_handle;
-    mutable QMutex m_mutex; // guards m_buffer
+    mutable std::mutex m_mutex; // guards m_buffer (std::mutex: visible to the thread sanitizer)
     QByteArray m_buffer;
     std::atomic<bool> m_running{true};
 };

@@ -2,9 +2,9 @@
 
 #include "platform/api/HidApi.h"
 
-#include <QDeadlineTimer>
 #include <QDebug>
 
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -25,24 +25,24 @@ RawHIDWriteThread::~RawHIDWriteThread()
 
 void RawHIDWriteThread::stop()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_running = false;
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 void RawHIDWriteThread::enqueue(const char* data, qint64 length)
 {
     if (length <= 0)
         return;
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_queue.append(data, static_cast<int>(length));
     m_writes.push_back(static_cast<int>(length));
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 qint64 RawHIDWriteThread::queuedBytes() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_queue.size();
 }
 
@@ -76,10 +76,8 @@ void RawHIDWriteThread::dropFront(int bytes)
 void RawHIDWriteThread::pause(int ms)
 {
     // Waits on the condition rather than sleeping, so that close() does not wait for the pause.
-    QMutexLocker locker(&m_mutex);
-    QDeadlineTimer deadline(ms);
-    while (m_running && !deadline.hasExpired())
-        m_wake.wait(&m_mutex, deadline);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !m_running; });
 }
 
 void RawHIDWriteThread::run()
@@ -90,9 +88,9 @@ void RawHIDWriteThread::run()
         std::memset(report, 0, sizeof report);
         int bytes = 0;
         {
-            QMutexLocker locker(&m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
             while (m_queue.isEmpty()) {
-                m_wake.wait(&m_mutex, IdleWaitMs);
+                m_wake.wait_for(lock, std::chrono::milliseconds(IdleWaitMs));
                 if (!m_running)
                     return;
             }
@@ -103,7 +101,7 @@ void RawHIDWriteThread::run()
         if (result > 0) {
             failures = 0;
             {
-                QMutexLocker locker(&m_mutex);
+                std::lock_guard<std::mutex> lock(m_mutex);
                 dropFront(bytes);
             }
             emit reportWritten(result);

@@ -11,12 +11,12 @@
 // failures over a long session never end the thread.
 
 #include <QByteArray>
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 
 namespace platform {
 class HidApi;
@@ -59,8 +59,10 @@ private:
 
     platform::HidApi& m_hid;
     platform::HidDevice* m_handle;
-    mutable QMutex m_mutex; // guards m_queue and m_writes
-    QWaitCondition m_wake;
+    // Standard primitives rather than QMutex/QWaitCondition: the same semantics, and visible to
+    // the thread sanitizer, which cannot see into Qt.
+    mutable std::mutex m_mutex; // guards m_queue and m_writes
+    std::condition_variable m_wake;
     QByteArray m_queue;
     std::deque<int> m_writes; // length of each queued write, oldest first
     std::atomic<bool> m_running{true};
