@@ -8,7 +8,6 @@
 #include "sim/keyboard/KeyboardSimulator.h"
 
 #include <QPointer>
-#include <QSignalSpy>
 
 #include <memory>
 
@@ -25,6 +24,22 @@ QByteArray frameOf(int i)
 {
     return HostFrame::build(0xA1, QByteArray::fromHex("01") + char(i));
 }
+
+// A stream's readyRead and bytesWritten, seen on the test's thread. RawHID emits them on its reader
+// and writer threads, where a QSignalSpy would record them while the test reads its count.
+class StreamSignals : public QObject
+{
+public:
+    explicit StreamSignals(RawHID* stream)
+    {
+        connect(stream, &QIODevice::readyRead, this, [this] { ++readyReads; }, Qt::QueuedConnection);
+        connect(
+            stream, &QIODevice::bytesWritten, this, [this](qint64 bytes) { written << bytes; },
+            Qt::QueuedConnection);
+    }
+    int readyReads = 0;
+    QList<qint64> written;
+};
 
 } // namespace
 
@@ -103,9 +118,9 @@ void TestRawHID::shortReportIsOneFullChunk()
 {
     auto stream = openStream();
     QVERIFY(stream);
-    QSignalSpy readyRead(stream.get(), &QIODevice::readyRead);
+    StreamSignals seen(stream.get());
     m_sim->sendReport(kSerial, {0x00, 0x5A, 0xD0, 0x07});
-    QTRY_COMPARE(readyRead.count(), 1);
+    QTRY_COMPARE(seen.readyReads, 1);
     QCOMPARE(stream->bytesAvailable(), qint64(64));
     char chunk[100];
     QCOMPARE(stream->readData(chunk, sizeof chunk), qint64(64));
@@ -135,11 +150,11 @@ void TestRawHID::writesReportAndSignalsReportSize()
 {
     auto stream = openStream();
     QVERIFY(stream);
-    QSignalSpy written(stream.get(), &QIODevice::bytesWritten);
+    StreamSignals seen(stream.get());
     const QByteArray frame = HostFrame::build(0x33, quint8(3));
     QCOMPARE(stream->writeData(frame.constData(), frame.size()), qint64(frame.size()));
-    QTRY_COMPARE(written.count(), 1);
-    QCOMPARE(written.at(0).at(0).toLongLong(), qint64(64));
+    QTRY_COMPARE(seen.written.size(), 1);
+    QCOMPARE(seen.written.at(0), qint64(64));
     const auto reports = m_sim->receivedReports(kSerial);
     QCOMPARE(reports.size(), size_t(1));
     QCOMPARE(bytes(reports[0]), QByteArray(1, '\0') + frame + QByteArray(63 - frame.size(), '\0'));
@@ -192,7 +207,7 @@ void TestRawHID::unpluggedDevice()
 {
     auto stream = openStream();
     QVERIFY(stream);
-    QSignalSpy readyRead(stream.get(), &QIODevice::readyRead);
+    StreamSignals seen(stream.get());
     QTest::ignoreMessage(QtInfoMsg, " read error");
     QTest::ignoreMessage(QtWarningMsg, "[RawHID] Error writing to device");
     m_sim->unplug(kSerial);
@@ -212,7 +227,8 @@ void TestRawHID::unpluggedDevice()
     stream->close();
     QVERIFY(!stream->isOpen());
     QCOMPARE(m_sim->openHandles(kSerial), 0);
-    QCOMPARE(readyRead.count(), 0);
+    QCoreApplication::sendPostedEvents(&seen);
+    QCOMPARE(seen.readyReads, 0);
 }
 
 void TestRawHID::writeFailures_data()
