@@ -29,3 +29,14 @@ endif()
 add_compile_options(${ZK_SANITIZE_FLAGS} -fno-omit-frame-pointer)
 add_link_options(${ZK_SANITIZE_FLAGS})
 message(STATUS "Sanitizers: ${ZK_SANITIZE_FLAGS}")
+
+# Called once Qt is found, before the targets are made: under TSan every program gets
+# tests/sanitizers/TsanQt.cpp, which shows the sanitizer Qt's thread joins and event hand-overs.
+function(zk_sanitize_qt)
+    if(NOT ZK_SANITIZE STREQUAL "thread")
+        return()
+    endif()
+    add_library(zk_tsan_qt SHARED ${PROJECT_SOURCE_DIR}/tests/sanitizers/TsanQt.cpp)
+    target_link_libraries(zk_tsan_qt PRIVATE Qt5::Core ${CMAKE_DL_LIBS})
+    link_libraries(zk_tsan_qt)
+endfunction()
