@@ -10,6 +10,17 @@ set_property(CACHE ZK_SANITIZE PROPERTY STRINGS "" address thread)
 # Real-time tests run several times slower instrumented; their ctest timeouts scale by this.
 set(ZK_TEST_TIMEOUT_SCALE 1)
 
+# Called once Qt is found, before the targets are made: under TSan every program gets
+# tests/sanitizers/TsanQt.cpp, which shows the sanitizer Qt's thread joins and event hand-overs.
+function(zk_sanitize_qt)
+    if(NOT ZK_SANITIZE STREQUAL "thread")
+        return()
+    endif()
+    add_library(zk_tsan_qt SHARED ${PROJECT_SOURCE_DIR}/tests/sanitizers/TsanQt.cpp)
+    target_link_libraries(zk_tsan_qt PRIVATE Qt5::Core ${CMAKE_DL_LIBS})
+    link_libraries(zk_tsan_qt)
+endfunction()
+
 if(ZK_SANITIZE STREQUAL "")
     return()
 endif()
@@ -29,14 +40,3 @@ endif()
 add_compile_options(${ZK_SANITIZE_FLAGS} -fno-omit-frame-pointer)
 add_link_options(${ZK_SANITIZE_FLAGS})
 message(STATUS "Sanitizers: ${ZK_SANITIZE_FLAGS}")
-
-# Called once Qt is found, before the targets are made: under TSan every program gets
-# tests/sanitizers/TsanQt.cpp, which shows the sanitizer Qt's thread joins and event hand-overs.
-function(zk_sanitize_qt)
-    if(NOT ZK_SANITIZE STREQUAL "thread")
-        return()
-    endif()
-    add_library(zk_tsan_qt SHARED ${PROJECT_SOURCE_DIR}/tests/sanitizers/TsanQt.cpp)
-    target_link_libraries(zk_tsan_qt PRIVATE Qt5::Core ${CMAKE_DL_LIBS})
-    link_libraries(zk_tsan_qt)
-endfunction()
