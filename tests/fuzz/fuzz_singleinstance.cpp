@@ -59,13 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const int mode = data[0] % 3;
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1), int(size - 1));
+    // What the first instance reads: what has arrived when it looks.
+    const int cut = mode == 2 ? int(data[0] / 3) % (bytes.size() + 1) : bytes.size();
+    const QByteArray seen = bytes.left(cut);
+    // A peer that stays connected without a byte keeps the first instance waiting its full 3 s.
+    if (mode != 0 && seen.isEmpty())
+        return 0;
     const int activationsBefore = g_activations;
     const int connectionsBefore = g_connections;
 
     QLocalSocket peer;
     peer.connectToServer(g_serverName);
     ZK_FUZZ_CHECK(peer.waitForConnected(1000));
-    QByteArray seen = bytes; // what the first instance reads: what has arrived when it looks
     switch (mode) {
     case 0: // writes and hangs up at once, as a later start does
         peer.write(bytes);
@@ -74,18 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         awaitConnection(connectionsBefore);
         break;
     case 1: // writes and stays connected until the first instance hangs up
-        if (bytes.isEmpty())
-            return 0; // the first instance would wait its full 3 s for data
         peer.write(bytes);
         peer.flush();
         awaitConnection(connectionsBefore);
         peer.disconnectFromServer();
         break;
-    case 2: { // the message cut in two, the second part after the first instance has read
-        const int cut = bytes.isEmpty() ? 0 : int(data[0] / 3) % (bytes.size() + 1);
-        seen = bytes.left(cut);
-        if (seen.isEmpty())
-            return 0;
+    case 2: // the message cut in two, the second part after the first instance has read
         peer.write(seen);
         peer.flush();
         awaitConnection(connectionsBefore);
@@ -93,7 +92,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         peer.flush();
         peer.disconnectFromServer();
         break;
-    }
     }
     ZK_FUZZ_CHECK(g_activations - activationsBefore == (seen == QByteArray("SHOW_WINDOW") ? 1 : 0));
     return 0;
