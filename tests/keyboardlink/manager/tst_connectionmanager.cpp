@@ -19,11 +19,11 @@
 #include "trade/DesktopWatcher.h"
 #include "trade/EditBoxChangeWorker.h"
 
-#include <QMutex>
 #include <QPointer>
 #include <QSignalSpy>
 
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -48,7 +48,7 @@ public:
     }
     QStringList lines() const
     {
-        QMutexLocker lock(&s_mutex);
+        std::lock_guard<std::mutex> lock(s_mutex);
         return m_lines;
     }
     bool contains(const QString& line) const { return lines().contains(line); }
@@ -56,17 +56,17 @@ public:
 private:
     static void handler(QtMsgType, const QMessageLogContext&, const QString& message)
     {
-        QMutexLocker lock(&s_mutex);
+        std::lock_guard<std::mutex> lock(s_mutex);
         if (s_current)
             s_current->m_lines.append(message);
     }
     static Log* s_current;
-    static QMutex s_mutex;
+    static std::mutex s_mutex; // not QMutex: the thread sanitizer cannot see into Qt
     QtMessageHandler m_previous = nullptr;
     QStringList m_lines;
 };
 Log* Log::s_current = nullptr;
-QMutex Log::s_mutex;
+std::mutex Log::s_mutex;
 
 using ManagerOp = std::function<bool(Core::ConnectionManager&)>;
 
