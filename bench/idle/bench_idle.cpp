@@ -15,6 +15,7 @@
 //
 //   bench_idle [runs] [seconds per window]      (defaults: 3 20)
 
+#include "KilledProgramIpc.h"
 #include "XWindows.h"
 
 #include <QCoreApplication>
@@ -92,6 +93,7 @@ public:
     {
         m_process.kill();
         m_process.waitForFinished(5000);
+        removeSystemVObjectsOfKilledProgram(m_dir.path());
     }
     QProcess& process() { return m_process; }
     qint64 pid() const { return m_process.processId(); }

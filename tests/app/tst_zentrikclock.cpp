@@ -4,6 +4,7 @@
 // pulling the keyboard out and plugging it in again reconnects it without harm; a trade key in
 // trading mode trades on the demo's fake TDX.
 
+#include "KilledProgramIpc.h"
 #include "XWindows.h"
 
 #include "ZkTest.h"
@@ -51,6 +52,7 @@ public:
             m_process.kill();
             m_process.waitForFinished(5000);
         }
+        removeSystemVObjectsOfKilledProgram(m_dir.path());
     }
 
     // The clock's place, stored before the start: away from other tests' clocks on the display.
