@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutexLocker>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
@@ -299,7 +298,7 @@ bool ConfigManager::eventFilter(QObject* watched, QEvent* event)
 
 QVariant ConfigManager::value(const QString& key, const QVariant& defaultValue)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return m_settings->value(key, defaultValue);
 }
 
@@ -335,19 +334,19 @@ int ConfigManager::number(const QString& key, int defaultValue)
 
 void ConfigManager::setValue(const QString& key, const QVariant& value)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_settings->setValue(key, value);
 }
 
 bool ConfigManager::contains(const QString& key)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return m_settings->contains(key);
 }
 
 void ConfigManager::sync()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_settings->sync();
 }
 
@@ -365,7 +364,7 @@ QString ConfigManager::iniFilePath() const
 
 void ConfigManager::loadConfig()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (!contains(QStringLiteral("Font/Family"))) {
         setValue(QStringLiteral("Font/Family"), kDefaultFamily);
         setValue(QStringLiteral("Font/Size"), kDefaultSize);
@@ -394,7 +393,7 @@ void ConfigManager::loadConfig()
 
 void ConfigManager::resetAppearance()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     setValue(QStringLiteral("Font/Family"), kDefaultFamily);
     setValue(QStringLiteral("Font/Size"), kDefaultSize);
     setValue(QStringLiteral("Font/Weight"), kDefaultWeight);
@@ -455,7 +454,7 @@ QSize ConfigManager::sizeFromText(const QString& text)
 
 QFont ConfigManager::font()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     QFont f(text(QStringLiteral("Font/Family"), kDefaultFamily));
     // A hand-edited file may hold sizes and weights QFont cannot take.
     const int size = number(QStringLiteral("Font/Size"), kDefaultSize);
@@ -467,7 +466,7 @@ QFont ConfigManager::font()
 
 void ConfigManager::setFont(const QFont& font)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     setValue(QStringLiteral("Font/Family"), font.family());
     setValue(QStringLiteral("Font/Size"), font.pointSize());
     setValue(QStringLiteral("Font/Weight"), font.weight());
@@ -625,7 +624,7 @@ QStringList ConfigManager::profileList()
 
 void ConfigManager::writeProfileList(const QStringList& list)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (list.isEmpty())
         m_settings->remove(kProfileListKey);
     else
@@ -639,7 +638,7 @@ QString ConfigManager::currentProfileName()
 
 void ConfigManager::setCurrentProfile(const QString& name)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     setValue(kCurrentProfileKey, name);
     sync();
     qDebug().noquote() << "当前通达信配置方案已切换为:" << name;
@@ -656,7 +655,7 @@ QString ConfigManager::profileFilePath(const QString& name)
 
 void ConfigManager::ensureBuiltInProfile()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (profileList().contains(BuiltInProfileName))
         return;
     qDebug().noquote() << "初始化金融终端默认配置...";
@@ -686,7 +685,7 @@ void ConfigManager::ensureBuiltInProfile()
 
 bool ConfigManager::saveProfile(const QString& name, const QString& processIdentifier)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (name.isEmpty()) {
         qWarning().noquote() << "配置方案名称不能为空";
         return false;
@@ -720,7 +719,7 @@ bool ConfigManager::saveProfile(const QString& name, const QString& processIdent
 
 bool ConfigManager::loadProfile(const QString& name)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (name.isEmpty()) {
         qWarning().noquote() << "配置方案名称不能为空";
         return false;
@@ -745,7 +744,7 @@ bool ConfigManager::loadProfile(const QString& name)
 
 bool ConfigManager::renameProfile(const QString& oldName, const QString& newName)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (oldName.isEmpty() || newName.isEmpty()) {
         qWarning().noquote() << "配置方案名称不能为空";
         return false;
@@ -803,7 +802,7 @@ bool ConfigManager::renameProfile(const QString& oldName, const QString& newName
 
 bool ConfigManager::deleteProfile(const QString& name)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (name.isEmpty() || name == ReservedProfileName) {
         qWarning().noquote() << "不能删除默认配置或空名称的配置方案";
         return false;
@@ -841,7 +840,7 @@ bool ConfigManager::deleteProfile(const QString& name)
 
 int ConfigManager::legacyProfileGroupIndex(const QString& name)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (name.isEmpty())
         return -1;
     const QStringList groups = m_settings->childGroups();
@@ -860,7 +859,7 @@ int ConfigManager::legacyProfileGroupIndex(const QString& name)
 
 QString ConfigManager::profileString(const QString& name, const QString& key)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (name.isEmpty())
         return QString();
     QJsonObject profile;
@@ -882,7 +881,7 @@ QString ConfigManager::profileSaveTime(const QString& name)
 
 QString ConfigManager::findProfileByProcessIdentifier(const QString& directory)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (directory.isEmpty())
         return QString();
     const QStringList list = profileList();
@@ -947,7 +946,7 @@ QString ConfigManager::executableDirectory(platform::WindowId window)
 
 ConfigManager::ProfileSelection ConfigManager::selectProfileForDirectory(const QString& exeDir)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     const QString parentDir = exeDir.endsWith(QLatin1Char('/')) ? exeDir : directoryOf(exeDir);
     const QString current = currentProfileName();
     const QString currentId = profileProcessIdentifier(current);
@@ -984,7 +983,7 @@ ConfigManager::ProfileSelection ConfigManager::selectProfileForDirectory(const Q
 
 bool ConfigManager::switchProfile(const QString& name)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (!loadProfile(name))
         return false;
     setCurrentProfile(name);
@@ -994,7 +993,7 @@ bool ConfigManager::switchProfile(const QString& name)
 
 QString ConfigManager::firstGeneralProfile()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     for (const QString& name : profileList()) {
         if (isGeneralIdentifier(profileProcessIdentifier(name)))
             return name;
