@@ -143,6 +143,21 @@ int digitValue(char c, int base)
     return value < base ? value : -1;
 }
 
+// Whether marker begins a value ("Key=@Variant(") or an element of a comma list: only there does the
+// reader decode it. A text of the store's own that begins with '@' is written with the '@' doubled
+// ("@@Variant(1)", a profile name), and must stay.
+bool startsAValue(const QString& text, QLatin1String marker)
+{
+    for (int at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
+        int before = at - 1;
+        while (before >= 0 && (text.at(before) == QLatin1Char(' ') || text.at(before) == QLatin1Char('\t')))
+            --before;
+        if (before >= 0 && (text.at(before) == QLatin1Char('=') || text.at(before) == QLatin1Char(',')))
+            return true;
+    }
+    return false;
+}
+
 // Qt's INI reader turns a value written as @Variant(...) or @DateTime(...) into whatever object
 // the bytes inside describe, trusting the counts they hold: a damaged value can make it ask for
 // more memory than there is, and the program would end at every start. The store never writes
@@ -191,7 +206,7 @@ bool readsAsEncodedValue(const QByteArray& line)
         }
         // any other escaped character reads as nothing
     }
-    return text.contains(QLatin1String("@Variant(")) || text.contains(QLatin1String("@DateTime("));
+    return startsAValue(text, QLatin1String("@Variant(")) || startsAValue(text, QLatin1String("@DateTime("));
 }
 
 // Drops the lines of the settings file that would read as such values, before Qt's reader sees

@@ -349,6 +349,8 @@ private slots:
         QTest::newRow("comma") << "a,b";
         QTest::newRow("spaces and dots") << " .. ";
         QTest::newRow("reserved") << "默认配置";
+        // Stored as "@@Variant(1)": a text, which the settings file's damage check must keep.
+        QTest::newRow("looks like an encoded value") << "@Variant(1)";
     }
 
     void namesThatAreNotFileNames()
