@@ -1,0 +1,6 @@
+#include "clock/dialogs/BLineEdit.h"
+
+void BLineEdit::mousePressEvent(QMouseEvent*)
+{
+    emit clicked();
+}
