@@ -8,6 +8,8 @@
 // dialogs are marked where they plug in ("Keyboard link:", "Menus:", ...). Their entry points are
 // the virtual functions of the "Hooks" section below, which the later pieces fill.
 
+#include "clock/stocks/StockLinks.h"
+#include "clock/stocks/StockTable.h"
 #include "trade/TradeTypes.h"
 
 #include <QDateTime>
@@ -17,11 +19,16 @@
 #include <QWidget>
 
 class Clicker;
+class CustomerServiceDialog;
 class DataParser;
+class DimmerWidget;
 class ForegroundClientCheck;
+class ProcessUtils;
 class QLabel;
+class QMenu;
 class QTimer;
 class QVBoxLayout;
+class SetDlg;
 class SoundReminder;
 class SpeechManager;
 
@@ -65,6 +72,28 @@ public:
     SpeechManager* speechManager() const { return m_speechManager; }
     ForegroundClientCheck* foregroundClientCheck() const { return m_clientCheck; }
 
+    // ---- Stock lookup, appearance dialog, dimmer, autostart, about and support
+    // The entry of the user's start-at-login list ("Run" value on Windows).
+    static const char16_t* const kAutostartEntry;
+    const StockTable& stockTable() const { return m_stockTable; }
+    const StockLinks::Stock& currentStock() const { return m_currentStock; }
+    QString clickedStockCode() const { return m_clickedStockCode; }
+    QString stockDatabasePath() const { return m_stockDatabasePath; }
+    QMenu* stockMenu();
+    SetDlg* setDlg() const { return m_setDlg; }
+    DimmerWidget* dimmer() const { return m_dimmer; }
+    bool isDimmerShown() const { return m_dimmerShown; }
+    bool isBootOnStartup() const { return m_bootOnStartup; }
+    CustomerServiceDialog* customerServiceDialog() const { return m_customerServiceDialog; }
+    // The THS name lookup through its 持股机构 window (3000 ms).
+    bool getThsStockCode(trade::HWND hwnd, QString& code, QString& name);
+    bool copyTdxStockCode(trade::HWND hwnd, int limitMs);
+    // The link template with the current stock put in.
+    QUrl buildUrl(const QString& urlTemplate) const;
+
+signals:
+    void clipboardTextReady(const QString& text);
+
 public slots:
     void slot_timeout();
     void checkAndMaintainTop();
@@ -96,8 +125,26 @@ public slots:
     void onNotice(int action, int reason);
     // A trade the worker confirmed, with the time since its dialog came to the front.
     void onTradeCompleted(int tradeType, int elapsedMs);
-    // A click on a 版面 page of TDX while trade watching runs.
-    virtual void onTdxLayoutClicked(trade::WPARAM hwnd);
+    // A click on a 版面 page of TDX while trade watching runs (0: the click left TDX).
+    void onTradingClientClick(trade::WPARAM hwnd);
+
+    // ---- Stock lookup
+    void getClipboardText();
+    void onClipboardTextChanged(const QString& text);
+    void copyToClipboard(const QString& text);
+    // ---- Appearance dialog and its live preview on the clock
+    void slot_action_set_clicked();
+    void onFontChanged(const QFont& font);
+    void onFontColorChanged(const QColor& color);
+    void onBackgroundColorChanged(const QColor& color);
+    void onBackgroundAlphaChanged(int alpha);
+    // ---- Eye-care, autostart, about and support
+    void onDimScreenTriggered();
+    void onUndimScreenTriggered();
+    void applyAutostart();
+    void slot_action_boot_clicked();
+    void slot_action_about_clicked();
+    void slot_action_customer_service_clicked();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -128,6 +175,9 @@ private:
     void applySettings();
     void buildMenus();
     void restyleLabels();
+    void restyleLabels(const QFont& font, const QColor& text, QColor background, int alpha);
+    void writeAutostart(bool on);
+    void startClipboardWatch(trade::HWND window);
     void registerHotkeys();
     void unregisterHotkeys();
     void closeDialogs();
@@ -173,4 +223,13 @@ private:
     SpeechManager* m_speechManager = nullptr;
     SoundReminder* m_soundReminder = nullptr;
     Clicker* m_clicker = nullptr;
+
+    ProcessUtils* m_processUtils = nullptr;
+    StockTable m_stockTable;
+    StockLinks::Stock m_currentStock;
+    QString m_clickedStockCode;
+    QMenu* m_stockMenu = nullptr;
+    SetDlg* m_setDlg = nullptr;
+    DimmerWidget* m_dimmer = nullptr; // no parent: deleted when the dimmer is turned off
+    CustomerServiceDialog* m_customerServiceDialog = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "sim/desktop/FakeTdx.h"
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
+#include "sim/world/ClipboardBridge.h"
 #include "sim/world/TradeKeyTyping.h"
 
 #include <QDebug>
@@ -44,6 +45,8 @@ DemoWorld::DemoWorld(int keyboards, QObject* parent)
     m_typing = std::make_unique<sim::TradeKeyTyping>(*m_system);
     m_typing->setTdx(m_tdx.get());
     m_typing->observe(*m_keyboards);
+    // The stock menu reads what TDX copies from the clipboard.
+    bridgeClipboard(m_system->desktop(), this);
     m_system->startEventThread();
 
     const QString control = qEnvironmentVariable("ZENTRIK_SIM_CONTROL");
@@ -55,6 +58,7 @@ DemoWorld::~DemoWorld()
 {
     m_typing.reset();
     m_system->stopEventThread();
+    m_system->desktop().setClipboardSink(nullptr);
     m_tdx.reset();
 }
 
