@@ -11,7 +11,9 @@
 #include "trade/Clicker.h"
 #include "trade/EditBoxChangeWorker.h"
 #include "trade/ForegroundClientCheck.h"
+#include "trade/KeyboardReports.h"
 #include "trade/OutcomeMessages.h"
+#include "trade/ProcessUtils.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,6 +26,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,8 +58,8 @@ const QString kSoundTradeOff = QStringLiteral(":/media/tradeoff.wav");
 Widget::Widget(QWidget* parent) : QWidget(parent)
 {
     initResources();
-    // Stock table: the stock lookup adds it here. Process utility: added with the trade
-    // automation menus. The alarm and auto-switch flags start set.
+    // Stock table: the stock lookup adds it here. The alarm and auto-switch flags start set.
+    m_processUtils = new ProcessUtils(this);
     m_clicker = new Clicker(this);
     m_alarmEnabled = true;
     m_autoSwitch = true;
@@ -66,7 +69,8 @@ Widget::Widget(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_QuitOnClose);
     setAttribute(Qt::WA_TranslucentBackground);
 
-    // Process utility: gets the offset base address "0x1E96650" of the THS stock code here.
+    // Where the THS client keeps the code of the stock in front (read by the stock lookup).
+    m_processUtils->setOffset(QStringLiteral("0x1E96650"));
     // Customer-service dialog: created hidden here.
 
     m_stockDatabasePath =
@@ -122,7 +126,8 @@ Widget::~Widget()
     // Gone while this window is still whole: nothing it says reaches a half-destroyed window.
     delete m_connectionManager;
     m_connectionManager = nullptr;
-    // Dimmer: closed and deleted here. Tray icon: hidden and scheduled for deletion here.
+    // Dimmer: closed and deleted here.
+    hideTrayIcon(true);
     delete m_workOffTimer;
     m_workOffTimer = nullptr;
     qDebug().noquote() << "Widget析构函数完成";
@@ -184,9 +189,9 @@ void Widget::connectKeyboardLink()
     connect(m_connectionManager, &Core::ConnectionManager::notice, this, &Widget::onNotice);
     EditBoxChangeWorker* worker = m_connectionManager->worker();
     connect(worker, &EditBoxChangeWorker::tradeCompleted, this, &Widget::onTradeCompleted);
-    // Order dialog worker: its requestOpenTestDialog, requestShowConfigPrompt and
-    // requestSwitchProfile are connected here to openTestDialog, showConfigPrompt and
-    // showSwitchProfilePrompt, which come with the TDX configuration dialog.
+    connect(worker, &EditBoxChangeWorker::requestOpenTestDialog, this, &Widget::openTestDialog);
+    connect(worker, &EditBoxChangeWorker::requestShowConfigPrompt, this, &Widget::showConfigPrompt);
+    connect(worker, &EditBoxChangeWorker::requestSwitchProfile, this, &Widget::showSwitchProfilePrompt);
 }
 
 void Widget::stopKeyboardLink()
@@ -231,14 +236,6 @@ void Widget::applySettings()
     adjustSize();
 
     buildMenus();
-}
-
-void Widget::buildMenus()
-{
-    // Menus: the main menu, the stock menu, their submenus and the tray icon are built here; the
-    // always-on-top step below keeps its place among them.
-    applyAlwaysOnTop();
-    // Autostart: written here when the boot flag is set.
 }
 
 void Widget::restyleLabels()
@@ -410,12 +407,11 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
 {
     if (!dataParser)
         return;
-    // Outcome reports (status 2 … 12) are spoken by the trade reporting, added here.
-    if (dataParser->status() != 0)
+    if (dataParser->status() != 0) {
+        reportTradeOutcome(*dataParser);
         return;
+    }
     const bool on = dataParser->workState();
-    // Menus: the check marks of the software, speed, price-type and keyboard entries are
-    // refreshed here from the same answer.
     switch (dataParser->command()) {
     case Protocol::Cmd::SwitchSoft:
     case 0x31: // the software parameter
@@ -426,10 +422,12 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
             else if (dataParser->soft() == Protocol::Soft::Tdx)
                 playStatusSound(kSoundToTdx);
         }
+        refreshAllCheckMarks(*dataParser);
         break;
     case Protocol::Cmd::ToggleWorkState:
     case Protocol::Cmd::SetWorkState:
         m_connectionManager->onTradeStateChanged(on);
+        refreshAllCheckMarks(*dataParser);
         if (on) {
             showStatus(*dataParser);
             playStatusSound(kSoundTradeOn);
@@ -446,14 +444,35 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
         } else {
             clearStatus();
         }
+        refreshAllCheckMarks(*dataParser);
         break;
     case Protocol::Cmd::SpeedKey:
     case Protocol::Cmd::SetSpeed:
-    case Protocol::Cmd::SetBuyIndex:
+        refreshSpeedMarks(dataParser->speed());
         if (on)
             showStatus(*dataParser);
         break;
+    case Protocol::Cmd::SetBuyIndex:
+        refreshPriceTypeMarks(dataParser->priceType());
+        if (on)
+            showStatus(*dataParser);
+        break;
+    case Protocol::Cmd::TradeKeyUsed:
+        if (on)
+            speak(OutcomeMessages::tradeKeyUsedText(dataParser->keyFunctionName(), dataParser->reason(),
+                                                    dataParser->elapsedMs()));
+        break;
+    case Protocol::Cmd::Confirmed:
+        speak(QStringLiteral("已确认"));
+        break;
     default:
+        // The answers to the device parameters.
+        if (const auto id = devParamFromCommand(dataParser->command())) {
+            if (*id == DevParamId::BuyConfirm || *id == DevParamId::SellConfirm)
+                trade_confirm_tip(dataParser, true);
+            refreshKeyboardMenuMarks(*dataParser);
+            refreshOrderMenuMarks(*dataParser);
+        }
         break;
     }
 }
@@ -590,16 +609,6 @@ void Widget::toggleKeyboardWorkState()
 void Widget::handOffToSoundReminder(const QTime& time)
 {
     m_soundReminder->checkAlarm(time);
-}
-
-void Widget::showMainMenu(const QPoint&)
-{
-    // Menus: the main menu opens here.
-}
-
-void Widget::showContextMenu()
-{
-    // Menus: the order menu of the keyboard's current trading client.
 }
 
 void Widget::showStockContextMenu()
@@ -741,7 +750,7 @@ void Widget::slot_action_quit_clicked()
     // Dimmer: closed and deleted here when shown.
     closeDialogs();
     slot_action_save_clicked();
-    // Tray icon: hidden and scheduled for deletion here.
+    hideTrayIcon(true);
     QApplication::closeAllWindows();
     qDebug().noquote() << "资源清理完成，退出应用程序";
     QCoreApplication::quit();
@@ -764,8 +773,19 @@ void Widget::quickCleanup()
     stopKeyboardLink();
     // Dimmer: closed and deleted here.
     closeDialogs();
-    // Tray icon: hidden here.
+    hideTrayIcon(false);
     qDebug().noquote() << "快速资源清理完成";
+}
+
+void Widget::hideTrayIcon(bool andDelete)
+{
+    if (!m_trayIcon)
+        return;
+    m_trayIcon->hide();
+    if (andDelete) {
+        m_trayIcon->deleteLater();
+        m_trayIcon = nullptr;
+    }
 }
 
 void Widget::stopAllTimers()

@@ -8,6 +8,7 @@
 // dialogs are marked where they plug in ("Keyboard link:", "Menus:", ...). Their entry points are
 // the virtual functions of the "Hooks" section below, which the later pieces fill.
 
+#include "keyboardlink/protocol/DevParamId.h"
 #include "trade/TradeTypes.h"
 
 #include <QDateTime>
@@ -16,10 +17,22 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
+
 class Clicker;
+class ConfigManager;
 class DataParser;
 class ForegroundClientCheck;
+class ProcessUtils;
+class QAction;
+class QActionGroup;
 class QLabel;
+class QMenu;
+class QMessageBox;
+class QUrl;
+class QVariant;
+class QStyle;
+class QSystemTrayIcon;
 class QTimer;
 class QVBoxLayout;
 class SoundReminder;
@@ -64,6 +77,7 @@ public:
     SoundReminder* soundReminder() const { return m_soundReminder; }
     SpeechManager* speechManager() const { return m_speechManager; }
     ForegroundClientCheck* foregroundClientCheck() const { return m_clientCheck; }
+    ProcessUtils* processUtils() const { return m_processUtils; }
 
 public slots:
     void slot_timeout();
@@ -99,6 +113,66 @@ public slots:
     // A click on a 版面 page of TDX while trade watching runs.
     virtual void onTdxLayoutClicked(trade::WPARAM hwnd);
 
+    // ---- Menus, tray and their commands (WidgetMenus.cpp). Entries that carry a value (data
+    // code) get their action passed in.
+    void slot_action_top_clicked();
+    void slot_action_set_clicked();
+    void slot_action_fixed_clicked();
+    void slot_action_boot_clicked();
+    void slot_action_speak_clicked();
+    void slot_action_alarmclock_clicked();
+    void onDimScreenTriggered();
+    void slot_action_openUrl_clicked();
+    void slot_action_autoSwitch_clicked();
+    void slot_action_autoCheck_clicked();
+    void slot_action_softIndex_clicked(QAction* action);
+    void slot_action_download_clicked(QAction* action);
+    void slot_action_SpeedIndex_clicked(QAction* action);
+    void slot_action_querySwitch_clicked(QAction* action);
+    void slot_action_getFocus_clicked(QAction* action);
+    void slot_action_tradeOnStartup_clicked(QAction* action);
+    void slot_action_numLockOnStartup_clicked(QAction* action);
+    void slot_action_buyConfirm_clicked(QAction* action);
+    void slot_action_sellConfirm_clicked(QAction* action);
+    void slot_action_costTimeStat_clicked(QAction* action);
+    void slot_action_cancelAll_clicked(QAction* action);
+    void slot_action_devSetting_clicked();
+    void slot_action_devSave_clicked();
+    void slot_action_devReset_clicked();
+    void slot_action_devReboot_clicked();
+    void slot_action_update_clicked();
+    void slot_action_customer_service_clicked();
+    void slot_action_about_clicked();
+    void slot_action_tdxConfig_clicked();
+    void slot_action_thsConfig_clicked();
+    void slot_action_limitPrice_clicked(QAction* action);
+    void slot_action_limitMinPrice_clicked(QAction* action);
+    void slot_action_notST_clicked(QAction* action);
+    void slot_action_onlyMain_clicked(QAction* action);
+    void slot_action_onlyZz_clicked(QAction* action);
+    void slot_action_quickSetAmount_clicked(QAction* action);
+    void slot_action_buyIndex_clicked(QAction* action);
+    void slot_action_tdxProfile_clicked(QAction* action);
+
+    // ---- Trade outcome reporting (WidgetOutcomes.cpp)
+    void trade_confirm_tip(DataParser* dataParser, bool all);
+    void showConfigPrompt(QString dataType, QString dialogTypeName);
+    void showSwitchProfilePrompt(QString profileName, QString dataType, QString dialogTypeName);
+    void openTestDialog();
+
+public:
+    QMenu* mainMenu() const { return m_mainMenu; }
+    QMenu* stockMenu() const { return m_stockMenu; }
+    QMenu* thsOrderMenu() const { return m_thsOrderMenu; }
+    QMenu* tdxOrderMenu() const { return m_tdxOrderMenu; }
+    QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
+    // The price type the keyboard last reported (re-applied when the TDX order menu is rebuilt).
+    int currentPriceType() const { return m_currentPriceType; }
+    // The box texts of the two calibration prompts.
+    static QString configPromptText(const QString& dataType, const QString& dialogTypeName);
+    static QString switchProfilePromptText(const QString& profileName, const QString& dataType,
+                                           const QString& dialogTypeName);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -119,6 +193,11 @@ protected:
     virtual void showMainMenu(const QPoint& globalPos);
     // Speech: hands a trade outcome to the speech manager.
     virtual void speak(const QString& text);
+    // The message boxes of the menu commands and prompts (a box's result; tests answer them).
+    virtual int runMessageBox(QMessageBox& box);
+    // The TDX configuration dialog, on its calibration tab or its first one; true when the user
+    // accepted it.
+    virtual bool runTdxConfigDialog(bool calibrationTab);
 
 private:
     void buildInterface();
@@ -127,10 +206,45 @@ private:
     void stopKeyboardLink();
     void applySettings();
     void buildMenus();
+    // The pieces of buildMenus (WidgetMenus.cpp), in build order.
+    QMenu* newMenu(const QString& title, const QString& icon, bool styled, bool bigFont);
+    QAction* addEntry(QMenu* menu, const QString& text, const QString& icon, void (Widget::*slot)());
+    QAction* addEntry(QMenu* menu, const QString& text, const QString& icon, const QVariant& data,
+                      void (Widget::*slot)(QAction*));
+    void buildAppearanceMenu();
+    void buildTradingMenu();
+    void buildPriceMenu();
+    void loadThsOrderMenu();
+    void loadTdxOrderMenu();
+    void buildSpeedMenu();
+    void buildKeyboardMenu();
+    void buildTrayIcon();
+    void applyMenuStyle(QMenu* menu);
+    void refreshTdxProfiles();
+    // Keyboard parameter entries: the mark waits for the keyboard's answer.
+    void requestKeyboardParameter(QAction* action, DevParamId id);
+    // Software, speed and price type: the group's mark waits for the keyboard's answer.
+    void requestGroupValue(QAction* action, const std::function<bool(int)>& send);
+    void writeRestriction(QAction* action, void (ConfigManager::*set)(bool));
+    void switchTdxProfile(const QString& name);
+    void openPage(const QUrl& url);
+    void rebuildTdxOrderMenu();
+    // Check-mark refresh rules (WidgetOutcomes.cpp).
+    void refreshAllCheckMarks(const DataParser& state);
+    void refreshSoftwareMarks(int soft);
+    void refreshSpeedMarks(int speed);
+    void refreshPriceTypeMarks(int priceType);
+    void refreshOrderMenuMarks(const DataParser& state);
+    void refreshKeyboardMenuMarks(const DataParser& state);
+    void reportTradeOutcome(const DataParser& state);
+    // The keyboard settings dialog shows the same switches.
+    void showParameterInSettingsDialog(const QString& name, bool on);
     void restyleLabels();
     void registerHotkeys();
     void unregisterHotkeys();
     void closeDialogs();
+    // Hides the tray icon; when leaving, it is deleted as well.
+    void hideTrayIcon(bool andDelete);
     void forceActivate();
     void setStaysOnTopHint(bool on);
     QDateTime now() const;
@@ -172,5 +286,36 @@ private:
     ForegroundClientCheck* m_clientCheck = nullptr;
     SpeechManager* m_speechManager = nullptr;
     SoundReminder* m_soundReminder = nullptr;
+    ProcessUtils* m_processUtils = nullptr;
     Clicker* m_clicker = nullptr;
+
+    // Menus and tray (all children of this window).
+    QStyle* m_menuStyle = nullptr;
+    QMenu* m_mainMenu = nullptr;
+    QMenu* m_stockMenu = nullptr;
+    QMenu* m_appearanceMenu = nullptr;
+    QMenu* m_tradingMenu = nullptr;
+    QMenu* m_downloadMenu = nullptr;
+    QMenu* m_priceMenu = nullptr;
+    QMenu* m_thsOrderMenu = nullptr;
+    QMenu* m_tdxOrderMenu = nullptr;
+    QMenu* m_speedMenu = nullptr;
+    QMenu* m_keyboardMenu = nullptr;
+    QActionGroup* m_softwareGroup = nullptr;
+    QActionGroup* m_speedGroup = nullptr;
+    QActionGroup* m_buyAmountGroup = nullptr;
+    QActionGroup* m_priceTypeGroup = nullptr;
+    QActionGroup* m_tdxProfileGroup = nullptr;
+    QAction* m_actionFixed = nullptr;
+    QAction* m_actionBoot = nullptr;
+    QAction* m_actionSpeak = nullptr;
+    QAction* m_actionAlarm = nullptr;
+    QAction* m_actionDim = nullptr;
+    QAction* m_actionAutoSwitch = nullptr;
+    QAction* m_actionAutoCheck = nullptr;
+    QSystemTrayIcon* m_trayIcon = nullptr;
+    // What the keyboard last reported (marks of the software, speed and price-type groups).
+    int m_currentSoft = 0;
+    int m_currentSpeed = 0;
+    int m_currentPriceType = -1;
 };

@@ -17,7 +17,7 @@
 #include "trade/Clicker.h"
 #include "trade/EditBoxChangeWorker.h"
 
-#include "StubDesktop.h"
+#include "ClockFakes.h"
 #include "ZkTest.h"
 
 #include <QDialog>
@@ -32,79 +32,6 @@
 #include <thread>
 
 namespace {
-
-struct WindowPosCall
-{
-    platform::WindowId window;
-    platform::WindowId insertAfter;
-    std::uint32_t flags;
-};
-
-// The host desktop as the clock sees it: which windows are topmost, which one is in front,
-// and what the clock asked of it.
-class HostDesktop : public zktest::StubDesktop
-{
-public:
-    std::map<WindowId, std::uint32_t> exStyles;
-    WindowId foreground = 0;
-    bool iconic = false;
-    std::vector<WindowPosCall> windowPos;
-    std::vector<WindowId> foregroundCalls;
-    std::vector<WindowId> broughtToTop;
-    std::vector<std::pair<WindowId, int>> shown;
-
-    bool setWindowPos(WindowId w, WindowId after, int, int, int, int, std::uint32_t flags) override
-    {
-        windowPos.push_back({w, after, flags});
-        return true;
-    }
-    std::uint32_t windowExStyle(WindowId w) override { return exStyles.count(w) ? exStyles[w] : 0; }
-    WindowId foregroundWindow() override { return foreground; }
-    bool isIconic(WindowId) override { return iconic; }
-    bool showWindow(WindowId w, int command) override
-    {
-        shown.emplace_back(w, command);
-        return true;
-    }
-    bool setForegroundWindow(WindowId w) override
-    {
-        foregroundCalls.push_back(w);
-        return true;
-    }
-    bool bringWindowToTop(WindowId w) override
-    {
-        broughtToTop.push_back(w);
-        return true;
-    }
-};
-
-class RecordingHotkeys : public platform::Hotkeys
-{
-public:
-    struct Entry
-    {
-        std::uint32_t modifiers;
-        std::uint32_t key;
-        std::function<void()> onPressed;
-    };
-    std::map<int, Entry> registered;
-    int nextId = 1;
-
-    int registerHotkey(std::uint32_t modifiers, std::uint32_t key, std::function<void()> onPressed) override
-    {
-        registered[nextId] = {modifiers, key, std::move(onPressed)};
-        return nextId++;
-    }
-    void unregisterHotkey(int id) override { registered.erase(id); }
-    bool handleNativeEvent(const void*) override { return false; }
-    void press(std::uint32_t modifiers, std::uint32_t key)
-    {
-        for (auto& e : registered) {
-            if (e.second.modifiers == modifiers && e.second.key == key)
-                e.second.onPressed();
-        }
-    }
-};
 
 // The clock with its hooks for the later pieces counted (and, with keyboardHooks set, the
 // keyboard ones passed on to the connection manager as well).
