@@ -297,6 +297,29 @@ private slots:
         QCOMPARE(saved.value("Features/TTS").toString(), QStringLiteral("true"));
     }
 
+    // The program's own switches take effect at once and reach the file with the next save-all.
+    void switchEntries()
+    {
+        MenuWidget* w = create();
+        Core::ConnectionManager* manager = w->connectionManager();
+        QAction* autoSwitch = entry(menu({"交易设置"}), QStringLiteral("自动切换"));
+        QAction* stockCheck = entry(menu({"交易设置"}), QStringLiteral("开启防跳票(通达信)"));
+        QVERIFY(autoSwitch->isChecked() && manager->autoSwitchSoft());
+        QVERIFY(!stockCheck->isChecked() && !manager->stockCheck());
+        autoSwitch->trigger();
+        stockCheck->trigger();
+        entry(w->mainMenu(), QStringLiteral("股市闹钟"))->trigger();
+        QVERIFY(!autoSwitch->isChecked() && !manager->autoSwitchSoft());
+        QVERIFY(stockCheck->isChecked() && manager->stockCheck());
+        QVERIFY(config()->autoSwitch() && !config()->stockCheck() && config()->alarmEnabled());
+
+        entry(menu({"外观设置"}), QStringLiteral("保存配置"))->trigger();
+        QSettings saved(config()->iniFilePath(), QSettings::IniFormat);
+        QCOMPARE(saved.value("Features/AutoSwitch").toString(), QStringLiteral("false"));
+        QCOMPARE(saved.value("Features/StockCheck").toString(), QStringLiteral("true"));
+        QCOMPARE(saved.value("Features/Alarm").toString(), QStringLiteral("false"));
+    }
+
     // Each keyboard switch: the click sends the parameter, the mark stays as it was until the
     // keyboard answers with the new value; a second click switches it off the same way.
     void keyboardParameterEntries_data()
