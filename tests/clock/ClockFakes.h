@@ -1,14 +1,22 @@
 #pragma once
 
-// What the clock's tests put behind the platform seam: the host desktop the clock lives on and
-// the global hot keys.
+// What the clock's tests put behind the platform seam: the host desktop the clock lives on, the
+// global hot keys and the keyboards.
 
+#include "platform/api/Clock.h"
 #include "platform/api/Hotkeys.h"
+#include "platform/api/Platform.h"
+#include "sim/keyboard/KeyboardSimulator.h"
 
 #include "StubDesktop.h"
 
+#include <QDir>
+#include <QStandardPaths>
+
 #include <functional>
 #include <map>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -86,5 +94,24 @@ public:
         }
     }
 };
+
+// A fresh installation with one simulated keyboard, behind the given host desktop (reset), hot
+// keys (none registered) and clock; the keyboards are the caller's to keep.
+std::unique_ptr<sim::KeyboardSimulator> startClockPlatform(HostDesktop& desktop, RecordingHotkeys& hotkeys,
+                                                           platform::ManualClock& clock, const std::string& serial)
+{
+    QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+    desktop = HostDesktop();
+    hotkeys.registered.clear();
+    auto keyboards = std::make_unique<sim::KeyboardSimulator>();
+    keyboards->addKeyboard(serial);
+    platform::Services os;
+    os.hostDesktop = &desktop;
+    os.hotkeys = &hotkeys;
+    os.clock = &clock;
+    keyboards->installInto(os);
+    platform::install(os);
+    return keyboards;
+}
 
 } // namespace

@@ -197,19 +197,9 @@ private slots:
 
     void init()
     {
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+        m_keyboards = startClockPlatform(m_desktop, m_hotkeys, m_clock, kSerial);
         BuyAmountConfig::instance().resetToDefaults();
         BuyAmountConfig::instance().setCurrentIndex(-1);
-        m_desktop = HostDesktop();
-        m_hotkeys.registered.clear();
-        m_keyboards = std::make_unique<sim::KeyboardSimulator>();
-        m_keyboards->addKeyboard(kSerial);
-        platform::Services os;
-        os.hostDesktop = &m_desktop;
-        os.hotkeys = &m_hotkeys;
-        os.clock = &m_clock;
-        m_keyboards->installInto(os);
-        platform::install(os);
         m_clock.setNow(QDateTime(QDate(2024, 6, 3), QTime(10, 0)).toMSecsSinceEpoch());
     }
 

@@ -151,18 +151,8 @@ private slots:
     // Every test starts from a fresh installation and fresh host-desktop records.
     void init()
     {
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
-        m_desktop = HostDesktop();
-        m_hotkeys.registered.clear();
         // The clock does not start without a keyboard.
-        m_keyboards = std::make_unique<sim::KeyboardSimulator>();
-        m_keyboards->addKeyboard(kSerial);
-        platform::Services os;
-        os.hostDesktop = &m_desktop;
-        os.hotkeys = &m_hotkeys;
-        os.clock = &m_clock;
-        m_keyboards->installInto(os);
-        platform::install(os);
+        m_keyboards = startClockPlatform(m_desktop, m_hotkeys, m_clock, kSerial);
         m_clock.setNow(at(2024, 6, 3, 9, 15).toMSecsSinceEpoch());
     }
 
