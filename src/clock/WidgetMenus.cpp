@@ -314,7 +314,6 @@ void Widget::loadTdxOrderMenu()
         m_priceTypeGroup->addAction(
             addEntry(menu, QString::fromUtf8(p.text), QString(), p.code, &Widget::slot_action_buyIndex_clicked));
     }
-    m_tdxProfileGroup = nullptr; // the profile section comes with each use of the hot key
 }
 
 void Widget::buildSpeedMenu()
