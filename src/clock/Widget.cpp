@@ -12,7 +12,12 @@
 #include "trade/EditBoxChangeWorker.h"
 #include "trade/ForegroundClientCheck.h"
 #include "trade/OutcomeMessages.h"
+#include "tradeconfig/TdxCfgDlg.h"
+#include "tradeconfig/ThsCfgDlg.h"
+#include "tradeconfig/ThsMenu.h"
+#include "tradeconfig/ThsPresetFiles.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -58,6 +63,7 @@ Widget::Widget(QWidget* parent) : QWidget(parent)
     // Stock table: the stock lookup adds it here. Process utility: added with the trade
     // automation menus. The alarm and auto-switch flags start set.
     m_clicker = new Clicker(this);
+    m_thsMenu = new ThsMenu(this, this);
     m_alarmEnabled = true;
     m_autoSwitch = true;
 
@@ -179,14 +185,15 @@ void Widget::connectKeyboardLink()
     connect(m_connectionManager, &Core::ConnectionManager::updateDevState, this,
             &Widget::slot_update_dev_state);
     connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onAppChanged);
+    connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onThsVariantChanged);
     connect(m_connectionManager, &Core::ConnectionManager::mouseClick, this, &Widget::onTdxLayoutClicked);
     m_connectionManager->setStockCheck(m_stockCheck);
     connect(m_connectionManager, &Core::ConnectionManager::notice, this, &Widget::onNotice);
     EditBoxChangeWorker* worker = m_connectionManager->worker();
     connect(worker, &EditBoxChangeWorker::tradeCompleted, this, &Widget::onTradeCompleted);
-    // Order dialog worker: its requestOpenTestDialog, requestShowConfigPrompt and
-    // requestSwitchProfile are connected here to openTestDialog, showConfigPrompt and
-    // showSwitchProfilePrompt, which come with the TDX configuration dialog.
+    connect(worker, &EditBoxChangeWorker::requestOpenTestDialog, this, &Widget::openTestDialog);
+    // Order dialog worker: its requestShowConfigPrompt and requestSwitchProfile are connected
+    // here to showConfigPrompt and showSwitchProfilePrompt, which open openTestDialog.
 }
 
 void Widget::stopKeyboardLink()
@@ -200,6 +207,8 @@ void Widget::stopKeyboardLink()
 
 void Widget::closeDialogs()
 {
+    if (m_thsCfgDlg)
+        m_thsCfgDlg->close();
     // Dialogs: close the appearance dialog, the THS configuration dialog and the keyboard
     // settings dialog if they exist.
 }
@@ -784,4 +793,75 @@ bool Widget::eventFilter(QObject* watched, QEvent* event)
                  << "From thread:" << QThread::currentThread();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- trading-client configuration
+
+TdxCfgDlg* Widget::tdxConfigDialog()
+{
+    if (!m_tdxCfgDlg) {
+        m_tdxCfgDlg = new TdxCfgDlg(this);
+        connect(m_tdxCfgDlg, &TdxCfgDlg::configChanged, this, [this] {
+            emit m_connectionManager->reloadCfg();
+            qDebug().noquote() << "配置已重新加载到工作线程";
+        });
+    }
+    return m_tdxCfgDlg;
+}
+
+void Widget::slot_action_tdxConfig_clicked()
+{
+    TdxCfgDlg* dialog = tdxConfigDialog();
+    dialog->prepareForShowing(false);
+    if (dialog->exec() != QDialog::Accepted)
+        return;
+    // Menus: the TDX order menu is cleared and rebuilt here, with the current price type checked.
+    emit m_connectionManager->reloadCfg();
+}
+
+void Widget::openTestDialog()
+{
+    TdxCfgDlg* dialog = tdxConfigDialog();
+    dialog->prepareForShowing(true);
+    dialog->exec();
+    // Menus: when accepted, the trading menu is rebuilt here.
+}
+
+void Widget::slot_action_thsConfig_clicked()
+{
+    if (!m_thsCfgDlg) {
+        m_thsCfgDlg = new ThsCfgDlg(this);
+        connect(m_thsCfgDlg, &ThsCfgDlg::reflashThsMenu, this, &Widget::slot_reflash_ths_menu);
+    }
+    m_thsCfgDlg->showFor(m_thsMenu->softwareId());
+}
+
+void Widget::slot_reflash_ths_menu(QString actionName)
+{
+    if (!m_thsOrderMenu)
+        return;
+    const ThsMenu::FixedActions fixed = m_thsMenu->rebuild(m_thsOrderMenu, actionName);
+    connect(fixed.thsConfig, &QAction::triggered, this, &Widget::slot_action_thsConfig_clicked);
+    // Menus: fixed.cancelAll is connected to slot_action_cancelAll_clicked here, and the status
+    // line shows the configuration name (m_thsMenu->currentConfigurationName()) as its third field.
+}
+
+void Widget::slot_action_ths_menu_clicked(QString jsonFile)
+{
+    m_thsMenu->applyConfiguration(jsonFile, m_thsMenu->softwareId());
+}
+
+void Widget::onThsVariantChanged(int softwareId, int subtype)
+{
+    // THS is software 1; its variants are 11 (同花顺) and 12 (同花顺远航版).
+    if (softwareId != 1 || (subtype != 1 && subtype != 2))
+        return;
+    const int variant = 10 + subtype;
+    if (variant == m_thsMenu->softwareId())
+        return;
+    m_thsMenu->setSoftwareId(variant);
+    QString name;
+    if (ThsPresetFiles::currentConfigurationName(
+            ThsPresetFiles::thsInstallDirectory(variant) + QStringLiteral("xiadan.ini"), name))
+        m_thsMenu->setCurrentConfigurationName(name);
 }

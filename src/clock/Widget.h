@@ -18,6 +18,10 @@
 
 class Clicker;
 class DataParser;
+class TdxCfgDlg;
+class ThsCfgDlg;
+class ThsMenu;
+class QMenu;
 class ForegroundClientCheck;
 class QLabel;
 class QTimer;
@@ -81,6 +85,18 @@ public slots:
     void slot_action_reset_appearance_clicked();
     void slot_action_save_clicked();
     void slot_action_quit_clicked();
+
+    // ---- Trading-client configuration: the TDX and THS dialogs and the THS menu's content.
+    // 价格设置 ▸ 通达信委托 ▸ 买入限制设置...: the TDX configuration dialog, modal.
+    void slot_action_tdxConfig_clicked();
+    // The same on its calibration tab, after the order dialog worker could not read a dialog.
+    void openTestDialog();
+    // 价格设置 ▸ 同花顺委托 ▸ 委托设置...: the THS configuration dialog, not modal.
+    void slot_action_thsConfig_clicked();
+    // Fills the THS order menu anew; a non-empty name is the configuration now in THS.
+    void slot_reflash_ths_menu(QString actionName);
+    // A configuration chosen in the THS order menu: applied to THS at once.
+    void slot_action_ths_menu_clicked(QString jsonFile);
 
     // Targets of the global hot keys.
     virtual void showContextMenu();      // Ctrl+Shift+Space: order menu of the current client
@@ -173,4 +189,13 @@ private:
     SpeechManager* m_speechManager = nullptr;
     SoundReminder* m_soundReminder = nullptr;
     Clicker* m_clicker = nullptr;
+
+    // Trading-client configuration: the dialogs are made on first use and kept. The THS order
+    // menu is created with the other menus; ThsMenu fills it.
+    void onThsVariantChanged(int softwareId, int subtype);
+    TdxCfgDlg* tdxConfigDialog();
+    TdxCfgDlg* m_tdxCfgDlg = nullptr;
+    ThsCfgDlg* m_thsCfgDlg = nullptr;
+    ThsMenu* m_thsMenu = nullptr;
+    QMenu* m_thsOrderMenu = nullptr;
 };

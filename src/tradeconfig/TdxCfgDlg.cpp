@@ -136,7 +136,8 @@ QWidget* TdxCfgDlg::buildCalibrationTab()
     processRow->addWidget(new QLabel(QStringLiteral("通达信软件："), page));
     m_processCombo = new QComboBox(page);
     m_processCombo->setObjectName(QStringLiteral("processComboBox"));
-    m_processCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_processCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_processCombo->setMinimumContentsLength(40); // "通达信金融终端V7.65 - [版面-自选股] (PID:1012)"
     processRow->addWidget(m_processCombo, 1);
     processRow->addWidget(button(QStringLiteral("refreshProcessButton"), QStringLiteral("刷新"),
                                  QStringLiteral("刷新通达信进程列表"), &TdxCfgDlg::on_refreshProcessButton_clicked));
@@ -184,7 +185,7 @@ QWidget* TdxCfgDlg::buildProfileTab()
     header->setSectionResizeMode(2, QHeaderView::Stretch);
     m_profileTable->setColumnWidth(0, 160);
     m_profileTable->setColumnWidth(1, 280);
-    m_profileTable->setMinimumWidth(600);
+    m_profileTable->setMinimumWidth(650); // the save time ("2026-05-06 14:03:09") whole
     layout->addWidget(m_profileTable);
 
     auto* buttons = new QHBoxLayout;

@@ -494,6 +494,15 @@ private slots:
             QVERIFY(shot.save(zktest::testHome() + QStringLiteral("/shots/tdxcfgdlg-%1.png").arg(tab)));
             QVERIFY2(shot.width() <= 1024 && shot.height() <= 768, qPrintable(QStringLiteral("%1x%2").arg(shot.width()).arg(shot.height())));
         }
+        // The calibration tab with the log of a test.
+        tdx.openFlashBuy(order600000());
+        {
+            ModalAnswers answers({"否"});
+            click(dialog, "testNormalBuyButton");
+        }
+        dialog.tabs()->setCurrentIndex(TdxCfgDlg::CalibrationTab);
+        QTest::qWait(50);
+        QVERIFY(dialog.grab().save(zktest::testHome() + QStringLiteral("/shots/tdxcfgdlg-calibrated.png")));
     }
 
     // ---------------------------------------------------------------- end to end
