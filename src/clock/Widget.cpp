@@ -209,8 +209,7 @@ void Widget::closeDialogs()
 {
     if (m_thsCfgDlg)
         m_thsCfgDlg->close();
-    // Dialogs: close the appearance dialog, the THS configuration dialog and the keyboard
-    // settings dialog if they exist.
+    // Dialogs: close the appearance dialog and the keyboard settings dialog if they exist.
 }
 
 // ---------------------------------------------------------------- settings and style

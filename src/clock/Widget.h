@@ -18,16 +18,16 @@
 
 class Clicker;
 class DataParser;
-class TdxCfgDlg;
-class ThsCfgDlg;
-class ThsMenu;
-class QMenu;
 class ForegroundClientCheck;
 class QLabel;
+class QMenu;
 class QTimer;
 class QVBoxLayout;
 class SoundReminder;
 class SpeechManager;
+class TdxCfgDlg;
+class ThsCfgDlg;
+class ThsMenu;
 
 namespace Core {
 class ConnectionManager;

@@ -4,7 +4,7 @@
 #include "platform/api/Platform.h"
 #include "trade/BuyAmountConfigWidget.h"
 #include "trade/WindowUtils.h"
-#include "tradeconfig/DialogPlacement.h"
+#include "tradeconfig/DialogLook.h"
 #include "tradeconfig/TdxCalibration.h"
 
 #include <QCheckBox>
@@ -48,11 +48,7 @@ QCheckBox* checkBox(QWidget* parent, const QString& objectName, const QString& t
 TdxCfgDlg::TdxCfgDlg(QWidget* parent, BuyAmountConfig* amounts) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("买入限制设置"));
-    setWindowFlags((windowFlags() & ~Qt::WindowContextHelpButtonHint) | Qt::MSWindowsFixedSizeDialogHint);
-    QFont dialogFont = font();
-    dialogFont.setPointSize(12);
-    setFont(dialogFont);
-    setStyleSheet(QStringLiteral("QDialog { font-size: 12pt; }"));
+    setConfigurationDialogLook(this);
     setModal(true);
 
     auto* layout = new QVBoxLayout(this);
@@ -534,17 +530,26 @@ QString TdxCfgDlg::selectedProfileName() const
     return QString();
 }
 
-void TdxCfgDlg::on_deleteProfileButton_clicked()
+QString TdxCfgDlg::selectedChangeableProfile(const QString& operation)
 {
     const QString name = selectedProfileName();
+    const QString title = operation + QStringLiteral("失败");
     if (name.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("删除失败"), QStringLiteral("请先在表格中选择要删除的配置方案！"));
-        return;
+        QMessageBox::warning(this, title, QStringLiteral("请先在表格中选择要%1的配置方案！").arg(operation));
+        return QString();
     }
     if (name == ConfigManager::ReservedProfileName) {
-        QMessageBox::warning(this, QStringLiteral("删除失败"), QStringLiteral("不能删除默认配置！"));
-        return;
+        QMessageBox::warning(this, title, QStringLiteral("不能%1默认配置！").arg(operation));
+        return QString();
     }
+    return name;
+}
+
+void TdxCfgDlg::on_deleteProfileButton_clicked()
+{
+    const QString name = selectedChangeableProfile(QStringLiteral("删除"));
+    if (name.isEmpty())
+        return;
     if (!ask(QStringLiteral("确认删除"), QStringLiteral("确定要删除配置方案“%1”吗？").arg(name), false))
         return;
     if (!ConfigManager::instance()->deleteProfile(name)) {
@@ -558,15 +563,9 @@ void TdxCfgDlg::on_deleteProfileButton_clicked()
 
 void TdxCfgDlg::on_renameProfileButton_clicked()
 {
-    const QString oldName = selectedProfileName();
-    if (oldName.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("重命名失败"), QStringLiteral("请先在表格中选择要重命名的配置方案！"));
+    const QString oldName = selectedChangeableProfile(QStringLiteral("重命名"));
+    if (oldName.isEmpty())
         return;
-    }
-    if (oldName == ConfigManager::ReservedProfileName) {
-        QMessageBox::warning(this, QStringLiteral("重命名失败"), QStringLiteral("不能重命名默认配置！"));
-        return;
-    }
     bool ok = false;
     const QString newName = QInputDialog::getText(this, QStringLiteral("重命名配置方案"),
                                                   QStringLiteral("请输入新的配置方案名称："), QLineEdit::Normal, oldName, &ok);

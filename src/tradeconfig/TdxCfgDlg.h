@@ -85,6 +85,9 @@ private:
     QPushButton* button(const QString& objectName, const QString& text, const QString& toolTip,
                         void (TdxCfgDlg::*slot)());
     bool selectedProcess(TdxProcessInfo& process) const;
+    // The selected profile for 删除 or 重命名 (operation); empty, after a warning, when none is
+    // selected or it is the reserved 默认配置.
+    QString selectedChangeableProfile(const QString& operation);
     void appendLog(const QString& text);
     // A question box with the buttons 是 and 否: true for 是.
     bool ask(const QString& title, const QString& text, bool yesIsDefault);

@@ -2,7 +2,7 @@
 
 #include "config/ConfigManager.h"
 #include "trade/WindowUtils.h"
-#include "tradeconfig/DialogPlacement.h"
+#include "tradeconfig/DialogLook.h"
 #include "tradeconfig/ThsApply.h"
 #include "tradeconfig/ThsPresetFiles.h"
 
@@ -70,13 +70,9 @@ ThsCfgDlg::ThsCfgDlg(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ThsCfgDlg"));
     setWindowTitle(QStringLiteral("委托价格设置"));
-    setWindowFlags((windowFlags() | Qt::Tool | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+    setConfigurationDialogLook(this, Qt::Tool);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont dialogFont = font();
-    dialogFont.setPointSize(12);
-    setFont(dialogFont);
-    setStyleSheet(QStringLiteral("QDialog { font-size: 12pt; }"));
     setModal(false);
 
     auto* grid = new QGridLayout(this);

@@ -4,6 +4,8 @@
 // per trading configuration, the one in THS checked. Choosing an entry applies that
 // configuration to THS at once (xiadan.ini backed up first, like the dialog does).
 
+#include "tradeconfig/ThsPresetFiles.h"
+
 #include <QObject>
 #include <QString>
 
@@ -57,5 +59,5 @@ private:
     QMenu* m_menu = nullptr;
     QActionGroup* m_group = nullptr;
     QString m_currentName;
-    int m_softwareId = 11;
+    int m_softwareId = ThsPresetFiles::ThsClassic;
 };

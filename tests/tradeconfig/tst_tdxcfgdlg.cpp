@@ -473,6 +473,15 @@ private slots:
             QCOMPARE(answers.texts().size(), 1);
         }
         QCOMPARE(c->profileList(), QStringList{BuiltIn});
+        QVERIFY(c->saveProfile(ConfigManager::ReservedProfileName, QString()));
+        dialog.refreshProfileTable();
+        QCOMPARE(dialog.selectedProfileName(), ConfigManager::ReservedProfileName);
+        for (const char* button : {"deleteProfileButton", "renameProfileButton"}) {
+            ModalAnswers answers({"是", "text:别名"});
+            click(dialog, button);
+            QCOMPARE(answers.titles().size(), 1); // refused before any question
+        }
+        QCOMPARE(c->profileList(), (QStringList{BuiltIn, ConfigManager::ReservedProfileName}));
     }
 
     void everyTabFitsOnASmallScreen()
