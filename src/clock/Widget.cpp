@@ -14,7 +14,12 @@
 #include "trade/KeyboardReports.h"
 #include "trade/OutcomeMessages.h"
 #include "trade/ProcessUtils.h"
+#include "tradeconfig/TdxCfgDlg.h"
+#include "tradeconfig/ThsCfgDlg.h"
+#include "tradeconfig/ThsMenu.h"
+#include "tradeconfig/ThsPresetFiles.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -61,6 +66,7 @@ Widget::Widget(QWidget* parent) : QWidget(parent)
     // Stock table: the stock lookup adds it here. The alarm and auto-switch flags start set.
     m_processUtils = new ProcessUtils(this);
     m_clicker = new Clicker(this);
+    m_thsMenu = new ThsMenu(this, this);
     m_alarmEnabled = true;
     m_autoSwitch = true;
 
@@ -184,6 +190,7 @@ void Widget::connectKeyboardLink()
     connect(m_connectionManager, &Core::ConnectionManager::updateDevState, this,
             &Widget::slot_update_dev_state);
     connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onAppChanged);
+    connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onThsVariantChanged);
     connect(m_connectionManager, &Core::ConnectionManager::mouseClick, this, &Widget::onTdxLayoutClicked);
     m_connectionManager->setStockCheck(m_stockCheck);
     connect(m_connectionManager, &Core::ConnectionManager::notice, this, &Widget::onNotice);
@@ -205,8 +212,9 @@ void Widget::stopKeyboardLink()
 
 void Widget::closeDialogs()
 {
-    // Dialogs: close the appearance dialog, the THS configuration dialog and the keyboard
-    // settings dialog if they exist.
+    if (m_thsCfgDlg)
+        m_thsCfgDlg->close();
+    // Dialogs: close the appearance dialog and the keyboard settings dialog if they exist.
 }
 
 // ---------------------------------------------------------------- settings and style
@@ -804,4 +812,64 @@ bool Widget::eventFilter(QObject* watched, QEvent* event)
                  << "From thread:" << QThread::currentThread();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- trading-client configuration
+
+TdxCfgDlg* Widget::tdxConfigDialog()
+{
+    if (!m_tdxCfgDlg) {
+        m_tdxCfgDlg = new TdxCfgDlg(this);
+        connect(m_tdxCfgDlg, &TdxCfgDlg::configChanged, this, [this] {
+            emit m_connectionManager->reloadCfg();
+            qDebug().noquote() << "配置已重新加载到工作线程";
+        });
+    }
+    return m_tdxCfgDlg;
+}
+
+bool Widget::runTdxConfigDialog(bool calibrationTab)
+{
+    TdxCfgDlg* dialog = tdxConfigDialog();
+    dialog->prepareForShowing(calibrationTab);
+    return dialog->exec() == QDialog::Accepted;
+}
+
+void Widget::slot_action_thsConfig_clicked()
+{
+    if (!m_thsCfgDlg) {
+        m_thsCfgDlg = new ThsCfgDlg(this);
+        connect(m_thsCfgDlg, &ThsCfgDlg::reflashThsMenu, this, &Widget::slot_reflash_ths_menu);
+    }
+    m_thsCfgDlg->showFor(m_thsMenu->softwareId());
+}
+
+void Widget::slot_reflash_ths_menu(QString actionName)
+{
+    if (!m_thsOrderMenu)
+        return;
+    const ThsMenu::FixedActions fixed = m_thsMenu->rebuild(m_thsOrderMenu, actionName);
+    connect(fixed.thsConfig, &QAction::triggered, this, &Widget::slot_action_thsConfig_clicked);
+    QAction* cancelAll = fixed.cancelAll;
+    connect(cancelAll, &QAction::triggered, this, [this, cancelAll] { slot_action_cancelAll_clicked(cancelAll); });
+}
+
+void Widget::slot_action_ths_menu_clicked(QString jsonFile)
+{
+    m_thsMenu->applyConfiguration(jsonFile, m_thsMenu->softwareId());
+}
+
+void Widget::onThsVariantChanged(int softwareId, int subtype)
+{
+    // THS is software 1; its variants are 11 (同花顺) and 12 (同花顺远航版).
+    if (softwareId != 1 || (subtype != 1 && subtype != 2))
+        return;
+    const int variant = 10 + subtype;
+    if (variant == m_thsMenu->softwareId())
+        return;
+    m_thsMenu->setSoftwareId(variant);
+    QString name;
+    if (ThsPresetFiles::currentConfigurationName(
+            ThsPresetFiles::thsInstallDirectory(variant) + QStringLiteral("xiadan.ini"), name))
+        m_thsMenu->setCurrentConfigurationName(name);
 }

@@ -37,6 +37,9 @@ class QVariant;
 class QVBoxLayout;
 class SoundReminder;
 class SpeechManager;
+class TdxCfgDlg;
+class ThsCfgDlg;
+class ThsMenu;
 
 namespace Core {
 class ConnectionManager;
@@ -95,6 +98,13 @@ public slots:
     void slot_action_reset_appearance_clicked();
     void slot_action_save_clicked();
     void slot_action_quit_clicked();
+
+    // ---- Trading-client configuration: the TDX and THS dialogs (slot_action_tdxConfig_clicked,
+    // openTestDialog, slot_action_thsConfig_clicked below) and the THS menu's content.
+    // Fills the THS order menu anew; a non-empty name is the configuration now in THS.
+    void slot_reflash_ths_menu(QString actionName);
+    // A configuration chosen in the THS order menu: applied to THS at once.
+    void slot_action_ths_menu_clicked(QString jsonFile);
 
     // Targets of the global hot keys.
     virtual void showContextMenu();      // Ctrl+Shift+Space: order menu of the current client
@@ -318,4 +328,11 @@ private:
     int m_currentSoft = 0;
     int m_currentSpeed = 0;
     int m_currentPriceType = -1;
+    // Trading-client configuration: the dialogs are made on first use and kept. The THS order
+    // menu is created with the other menus; ThsMenu fills it.
+    void onThsVariantChanged(int softwareId, int subtype);
+    TdxCfgDlg* tdxConfigDialog();
+    TdxCfgDlg* m_tdxCfgDlg = nullptr;
+    ThsCfgDlg* m_thsCfgDlg = nullptr;
+    ThsMenu* m_thsMenu = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "keyboardlink/manager/ConnectionManager.h"
 #include "keyboardlink/protocol/DataParser.h"
 #include "keyboardlink/protocol/Protocol.h"
+#include "tradeconfig/ThsMenu.h"
 #include "trade/BuyAmountConfig.h"
 
 #include <QAction>
@@ -226,10 +227,7 @@ void Widget::loadThsOrderMenu()
     addEntry(m_thsOrderMenu, QStringLiteral("委托设置..."), QStringLiteral(":/img/hexin.ico"),
              &Widget::slot_action_thsConfig_clicked);
     m_thsOrderMenu->addSeparator();
-    // THS order presets: one checkable entry per preset file in the THS preset group (a list
-    // that cannot be read ends the start with "加载配置失败,程序已损坏,请重新安装程序"), then
-    // the THS installation is detected and its presets shown in the info label (built
-    // separately).
+    m_thsMenu->addConfigurationEntries(m_thsOrderMenu);
 }
 
 void Widget::loadTdxOrderMenu()
@@ -534,13 +532,12 @@ void Widget::slot_action_update_clicked()
 
 void Widget::requestKeyboardParameter(QAction* action, DevParamId id)
 {
-    const bool requested = action->isChecked(); // Qt has toggled it already
-    if (requested)
-        action->setChecked(false);
-    if (!m_connectionManager || !m_connectionManager->setDeviceParameter(id, requested ? 1 : 0)) {
-        // Nothing reached the keyboard, so no answer will come: show what it has.
-        action->setChecked(!requested);
-    }
+    // Qt has toggled the mark already: it goes back to what the keyboard has, and moves when the
+    // keyboard answers (when nothing reached the keyboard no answer comes, and it stays).
+    const bool requested = action->isChecked();
+    action->setChecked(!requested);
+    if (m_connectionManager)
+        m_connectionManager->setDeviceParameter(id, requested ? 1 : 0);
 }
 
 void Widget::slot_action_querySwitch_clicked(QAction* action)
@@ -676,18 +673,6 @@ void Widget::rebuildTdxOrderMenu()
     loadTdxOrderMenu();
     refreshPriceTypeMarks(m_currentPriceType);
     emit m_connectionManager->reloadCfg();
-}
-
-bool Widget::runTdxConfigDialog(bool calibrationTab)
-{
-    Q_UNUSED(calibrationTab)
-    // opens TdxCfgDlg, built separately
-    return false;
-}
-
-void Widget::slot_action_thsConfig_clicked()
-{
-    // opens ThsCfgDlg, built separately
 }
 
 void Widget::writeRestriction(QAction* action, void (ConfigManager::*set)(bool))

@@ -956,7 +956,12 @@ QString ConfigManager::executableDirectory(platform::WindowId window)
     os.processes->closeHandle(process);
     if (!found || imagePath.empty())
         return QString();
-    return directoryOf(qtFormPath(QString::fromStdU16String(imagePath)));
+    return imageDirectory(QString::fromStdU16String(imagePath));
+}
+
+QString ConfigManager::imageDirectory(const QString& imagePath)
+{
+    return directoryOf(qtFormPath(imagePath));
 }
 
 ConfigManager::ProfileSelection ConfigManager::selectProfileForDirectory(const QString& exeDir)

@@ -165,6 +165,9 @@ public:
     // The directory of the executable behind a window, in the form profiles store it
     // ("C:/new_tdx"); empty when the process or its image path cannot be had.
     static QString executableDirectory(platform::WindowId window);
+    // The same for an image path as the system reports it ("C:\new_tdx\tdxw.exe" gives
+    // "C:/new_tdx"); empty when the path has no directory.
+    static QString imageDirectory(const QString& imagePath);
 
     // ---- value encodings, shared with anyone who reads such texts
     static QColor colorFromText(const QString& text);

@@ -357,6 +357,7 @@ private slots:
 
         m_keyboards->clearRecords(kSerial);
         action->trigger();
+        QVERIFY(action->isChecked());
         QTRY_VERIFY(!action->isChecked());
         QTRY_COMPARE(onlyFrameReceived(), frame(std::uint8_t(command), 0));
         QVERIFY(!keyboardEntry || !keyboardEntry->isChecked());

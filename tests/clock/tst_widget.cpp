@@ -16,11 +16,15 @@
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "trade/Clicker.h"
 #include "trade/EditBoxChangeWorker.h"
+#include "tradeconfig/TdxCfgDlg.h"
 
 #include "ClockFakes.h"
 #include "ZkTest.h"
 
+#include <QCheckBox>
 #include <QDialog>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QLabel>
 #include <QScreen>
 #include <QSignalSpy>
@@ -757,7 +761,7 @@ private slots:
         QVERIFY(!manager->isDeviceConnected());
     }
 
-    // Last: leaving through the menu asks the application to quit.
+    // Leaving through the menu asks the application to quit.
     void quitStopsTimersSavesAndCloses()
     {
         config()->setFixedPosition(false);
@@ -771,6 +775,39 @@ private slots:
         QSettings saved(config()->iniFilePath(), QSettings::IniFormat);
         QCOMPARE(saved.value("Window/Position").toString(), QStringLiteral("222,111"));
         QCOMPARE(saved.value("Window/FixedPosition").toString(), QStringLiteral("false"));
+        // The quit stays pending and would end every later event loop (a modal dialog's exec
+        // returns at once): one turn of the application's loop takes it.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
+
+    void tdxConfigurationDialogs()
+    {
+        // 应用 in 买入限制设置 writes the restrictions and has the order dialog worker reload; the
+        // recalibration opens the same dialog on its calibration tab.
+        Widget* w = create();
+        QSignalSpy reloads(w->connectionManager(), &Core::ConnectionManager::reloadCfg);
+        TdxCfgDlg* seen = nullptr;
+        int tab = -1;
+        QTimer::singleShot(0, [&] {
+            seen = qobject_cast<TdxCfgDlg*>(QApplication::activeModalWidget());
+            QVERIFY(seen);
+            seen->findChild<QCheckBox*>(QStringLiteral("enableNotSTCheckBox"))->setChecked(true);
+            seen->findChild<QPushButton*>(QStringLiteral("confirmButton"))->click();
+        });
+        w->slot_action_tdxConfig_clicked();
+        QVERIFY(seen);
+        QVERIFY(config()->tdxNotST());
+        QVERIFY(reloads.count() >= 1);
+
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TdxCfgDlg*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            tab = dialog->tabs()->currentIndex();
+            dialog->reject();
+        });
+        w->openTestDialog();
+        QCOMPARE(tab, int(TdxCfgDlg::CalibrationTab));
     }
 };
 

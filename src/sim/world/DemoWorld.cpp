@@ -2,12 +2,16 @@
 
 #include "platform/api/Clock.h"
 #include "sim/desktop/FakeTdx.h"
+#include "sim/desktop/FakeThs.h"
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "sim/world/TradeKeyTyping.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
+#include <QTextCodec>
 #include <QTimer>
 
 #include <algorithm>
@@ -44,6 +48,7 @@ DemoWorld::DemoWorld(int keyboards, QObject* parent)
     m_typing = std::make_unique<sim::TradeKeyTyping>(*m_system);
     m_typing->setTdx(m_tdx.get());
     m_typing->observe(*m_keyboards);
+    installThs();
     m_system->startEventThread();
 
     const QString control = qEnvironmentVariable("ZENTRIK_SIM_CONTROL");
@@ -56,6 +61,49 @@ DemoWorld::~DemoWorld()
     m_typing.reset();
     m_system->stopEventThread();
     m_tdx.reset();
+    m_ths.reset();
+}
+
+void DemoWorld::installThs()
+{
+    sim::FakeThsOptions options;
+    options.activate = false; // the TDX stays in front
+    m_ths = std::make_unique<sim::FakeThs>(*m_system, options);
+
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString directory = data + QStringLiteral("/demo-ths");
+    std::string ini = sim::FakeThs::defaultXiadanIni();
+    QFile existing(directory + QStringLiteral("/xiadan.ini"));
+    if (existing.open(QIODevice::ReadOnly))
+        ini = existing.readAll().toStdString();
+    if (m_ths->install(directory.toStdString(), ini).empty())
+        qWarning().noquote() << "Demo: the fake THS could not be installed in" << directory;
+
+    const QString configDir = data + QStringLiteral("/config");
+    QDir().mkpath(configDir);
+    if (!QDir(configDir).entryList({QStringLiteral("*.json")}, QDir::Files).isEmpty())
+        return;
+    const struct
+    {
+        const char* name;
+        int buy;
+        int sell;
+    } configurations[] = {{"一档", 10000, 100}, {"二档", 20000, 200}};
+    for (const auto& c : configurations) {
+        const QString json =
+            QStringLiteral("{\n    \"FloatSetting\": {\n        \"FloatSchemeList\": [\n"
+                           "            {\"Index\": 0, \"Name\": \"%1\", \"AmountType\": 0, \"AmountNumber\": 0},\n"
+                           "            {\"Index\": 1, \"Name\": \"定买\", \"AmountType\": 1, \"AmountNumber\": %2},\n"
+                           "            {\"Index\": 2, \"Name\": \"定卖\", \"AmountType\": 0, \"AmountNumber\": %3},\n"
+                           "            {\"Index\": 3, \"Name\": \"融买\", \"AmountType\": 1, \"AmountNumber\": %2}\n"
+                           "        ]\n    }\n}\n")
+                .arg(QString::fromUtf8(c.name))
+                .arg(c.buy)
+                .arg(c.sell);
+        QFile file(configDir + QLatin1Char('/') + QString::fromUtf8(c.name) + QStringLiteral(".json"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QTextCodec::codecForName("GB2312")->fromUnicode(json));
+    }
 }
 
 platform::Services DemoWorld::services(const platform::Services& host) const

@@ -17,6 +17,10 @@
 //                                 the keyboard types the TDX hot key (TradeKeyTyping)
 //   split <serial> <function>     the same key in the keyboard's own split mode (0xDF)
 //   stock <code> <name> <price>   the stock the fake TDX shows, for the next order dialog
+//
+// A fake 同花顺 runs behind the TDX, installed in the application data directory ("demo-ths",
+// its xiadan.ini kept between runs), with two trading configurations (一档, 二档) put into the
+// configuration directory when it holds none, as an installation brings them.
 
 #include "platform/api/Platform.h"
 
@@ -30,6 +34,7 @@ class QTimer;
 
 namespace sim {
 class FakeTdx;
+class FakeThs;
 class KeyboardSimulator;
 class SimSystem;
 class TradeKeyTyping;
@@ -58,6 +63,7 @@ public:
     sim::KeyboardSimulator& keyboards() { return *m_keyboards; }
     sim::SimSystem& system() { return *m_system; }
     sim::FakeTdx& tdx() { return *m_tdx; }
+    sim::FakeThs& ths() { return *m_ths; }
     sim::TradeKeyTyping& typing() { return *m_typing; }
 
     // Follows commands appended to file from now on (what is in it already counts too).
@@ -67,10 +73,12 @@ public:
 
 private:
     void readCommands();
+    void installThs();
 
     std::unique_ptr<sim::KeyboardSimulator> m_keyboards;
     std::unique_ptr<sim::SimSystem> m_system;
     std::unique_ptr<sim::FakeTdx> m_tdx;
+    std::unique_ptr<sim::FakeThs> m_ths;
     std::unique_ptr<sim::TradeKeyTyping> m_typing;
     QString m_commandFile;
     qint64 m_commandOffset = 0;
