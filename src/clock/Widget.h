@@ -8,6 +8,7 @@
 // dialogs are marked where they plug in ("Keyboard link:", "Menus:", ...). Their entry points are
 // the virtual functions of the "Hooks" section below, which the later pieces fill.
 
+#include "keyboardui/KeyboardSettingsHost.h"
 #include "trade/TradeTypes.h"
 
 #include <QDateTime>
@@ -22,6 +23,7 @@ class ForegroundClientCheck;
 class QLabel;
 class QTimer;
 class QVBoxLayout;
+class SettingsDialog;
 class SoundReminder;
 class SpeechManager;
 
@@ -29,7 +31,7 @@ namespace Core {
 class ConnectionManager;
 }
 
-class Widget : public QWidget
+class Widget : public QWidget, public KeyboardSettingsHost
 {
     Q_OBJECT
 
@@ -65,6 +67,24 @@ public:
     SpeechManager* speechManager() const { return m_speechManager; }
     ForegroundClientCheck* foregroundClientCheck() const { return m_clientCheck; }
 
+    // ---- Keyboard settings dialog (高级设置): what it needs of the active keyboard, through the
+    // connection manager. It is loaded from the active keyboard's answers in slot_update_dev_state.
+    SettingsDialog* settingsDialog() const { return m_settingsDialog; }
+    // A keyboard's reported state under the keys the dialog reads.
+    static QVariantMap deviceSettingsOf(const DataParser& state);
+    QVariantMap deviceSettings() const override;
+    QString deviceSerialNumber() const override;
+    QPoint focusPosition(int softType) const override;
+    void setFocusPosition(int softType, const QPoint& position) override;
+    bool setDeviceParameter(DevParamId paramId, const QVariant& value) override;
+    bool devSave() override;
+    bool isDeviceConnected() const override;
+    void switchDeviceSoft(int softId) override;
+    void devReload() override;
+    void keyMapReload() override;
+    bool setKeyMap(const QByteArray& keyMap) override;
+    void setMultiKeyboardEnabled(bool enabled) override;
+
 public slots:
     void slot_timeout();
     void checkAndMaintainTop();
@@ -81,6 +101,8 @@ public slots:
     void slot_action_reset_appearance_clicked();
     void slot_action_save_clicked();
     void slot_action_quit_clicked();
+    // 键盘设置 ▸ 高级设置...: the keyboard settings dialog, loaded afresh, centred and modal.
+    void slot_action_devSetting_clicked();
 
     // Targets of the global hot keys.
     virtual void showContextMenu();      // Ctrl+Shift+Space: order menu of the current client
@@ -138,6 +160,9 @@ private:
     void clearStatus();
     // A sound of the keyboard answers, played only while Features/TTS is on.
     void playStatusSound(const QString& file);
+    // The active keyboard's parser, null without one; and the dialog's loaders for its answers.
+    DataParser* activeDeviceState() const;
+    void loadSettingsDialog(DataParser* dataParser);
 
     QVBoxLayout* m_layout = nullptr;
     QLabel* m_label = nullptr;
@@ -173,4 +198,5 @@ private:
     SpeechManager* m_speechManager = nullptr;
     SoundReminder* m_soundReminder = nullptr;
     Clicker* m_clicker = nullptr;
+    SettingsDialog* m_settingsDialog = nullptr;
 };
