@@ -2,12 +2,12 @@
 
 #include "clock/audio/SoundReminder.h"
 #include "clock/audio/SpeechManager.h"
-#include "keyboardui/SettingsDialog.h"
 #include "config/ConfigManager.h"
 #include "keyboardlink/connection/RawHIDConnection.h"
 #include "keyboardlink/manager/ConnectionManager.h"
 #include "keyboardlink/protocol/DataParser.h"
 #include "keyboardlink/protocol/Protocol.h"
+#include "keyboardui/SettingsDialog.h"
 #include "platform/api/Platform.h"
 #include "resources/Resources.h"
 #include "trade/Clicker.h"
@@ -491,7 +491,8 @@ void Widget::loadSettingsDialog(DataParser* dataParser)
         return;
     m_settingsDialog->loadDeviceValues();
     // A full state answer (the greeting, a reload) also resets what the form edits.
-    if (dataParser->command() == Protocol::Cmd::ReloadState || dataParser->command() == Protocol::Cmd::DeviceInfo)
+    if (dataParser->command() == Protocol::Cmd::ReloadState ||
+        dataParser->command() == Protocol::Cmd::DeviceInfo)
         m_settingsDialog->loadForm();
 }
 

@@ -22,7 +22,8 @@ void ColorComboBox::paintEvent(QPaintEvent*)
     QStyleOptionComboBox option;
     initStyleOption(&option);
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
-    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
     const QColor color = currentData(Qt::BackgroundRole).value<QColor>();
     if (color.isValid()) {
         painter.fillRect(field, color);

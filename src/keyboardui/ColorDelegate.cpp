@@ -2,7 +2,8 @@
 
 #include <QPainter>
 
-void ColorDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void ColorDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const
 {
     painter->save();
     QColor text = Qt::white;

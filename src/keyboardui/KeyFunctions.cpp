@@ -9,7 +9,8 @@ const QVector<QPair<QString, int>>& labelMap()
     static const QVector<QPair<QString, int>> map = [] {
         // Disabled and query first, then the buys (margin and market buys beside the fixed-amount buy), the
         // sells, the cancels and the trading switch.
-        const int order[] = {0, 1, 10, 17, 18, 19, 11, 12, 13, 14, 15, 20, 21, 22, 23, 24, 25, 29, 30, 31, 32, 33, 55};
+        const int order[] = {0,  1,  10, 17, 18, 19, 11, 12, 13, 14, 15, 20,
+                             21, 22, 23, 24, 25, 29, 30, 31, 32, 33, 55};
         QVector<QPair<QString, int>> m;
         for (int code : order)
             m.append({Protocol::keyMapLabel(code), code});

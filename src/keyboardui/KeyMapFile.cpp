@@ -49,7 +49,8 @@ bool fromJson(const QByteArray& json, Content* content, QString* error)
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
         return refuse(error, notAKeyMap);
     const QJsonObject root = document.object();
-    if (root.value(QStringLiteral("type")).toString() != kType || !root.value(QStringLiteral("keys")).isArray())
+    if (root.value(QStringLiteral("type")).toString() != kType ||
+        !root.value(QStringLiteral("keys")).isArray())
         return refuse(error, notAKeyMap);
     if (root.value(QStringLiteral("version")).toInt() != kVersion)
         return refuse(error, QStringLiteral("不支持该键位文件的版本。"));
@@ -62,8 +63,8 @@ bool fromJson(const QByteArray& json, Content* content, QString* error)
         // Keys in order, each code a byte: a hand-edited file with a gap or a wrong number is
         // refused rather than shifting every key after it.
         const double number = code.toDouble(-1);
-        if (key.value(QStringLiteral("key")).toInt() != i + 1 || !code.isDouble() || number < 0 || number > 255 ||
-            number != static_cast<int>(number))
+        if (key.value(QStringLiteral("key")).toInt() != i + 1 || !code.isDouble() || number < 0 ||
+            number > 255 || number != static_cast<int>(number))
             return refuse(error, QStringLiteral("键位文件第%1个按键的内容无效。").arg(i + 1));
         keyMap.append(static_cast<char>(static_cast<int>(number)));
     }

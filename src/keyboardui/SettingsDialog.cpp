@@ -48,7 +48,13 @@ const QString kNoChange = QStringLiteral("没有参数被修改.");
 const QString kPickRow = QStringLiteral("请点击要修改的按键记录.");
 const QString kNoKeyMapYet = QStringLiteral("尚未读取键盘的键位，请先点击“重载”。");
 
-enum Column { KeyNumber = 0, CurrentFunction = 1, NewFunction = 2, Status = 3 };
+enum Column
+{
+    KeyNumber = 0,
+    CurrentFunction = 1,
+    NewFunction = 2,
+    Status = 3
+};
 
 // The order in which "应用" writes changed parameters.
 const DevParamId kApplyOrder[] = {DevParamId::Speed,      DevParamId::Focus,       DevParamId::Cancel,
@@ -101,8 +107,7 @@ struct WaitCursor
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
 
-template <typename T>
-T* named(T* widget, const char* name)
+template <typename T> T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -121,7 +126,8 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
     connect(m_parameterTimer, &QTimer::timeout, this, &SettingsDialog::updateNextParameter);
 
     loadMultiKeyboardSetting();
-    connect(m_chkEnableMultiKeyboard, &QCheckBox::toggled, this, &SettingsDialog::on_chkEnableMultiKeyboard_toggled);
+    connect(m_chkEnableMultiKeyboard, &QCheckBox::toggled, this,
+            &SettingsDialog::on_chkEnableMultiKeyboard_toggled);
 
     m_trackingTimer = new QTimer(this);
     m_trackingTimer->setInterval(TrackingIntervalMs);
@@ -203,16 +209,18 @@ QWidget* SettingsDialog::buildParameterTab()
     focusLayout->addWidget(btnToPositon, 1, 3);
 
     m_chkTrade = named(new QCheckBox(QStringLiteral("启动时开启交易模式")), "chkEnableTradeOpenOnStart");
-    m_chkNumLock = named(new QCheckBox(QStringLiteral("启动时打开电脑键盘NumLock键")), "chkEnableNumLockOnStart");
+    m_chkNumLock =
+        named(new QCheckBox(QStringLiteral("启动时打开电脑键盘NumLock键")), "chkEnableNumLockOnStart");
     m_chkCancelAll = named(new QCheckBox(QStringLiteral("启用一键全撤")), "chkEnableCancelAll");
     m_chkQuerySwitch = named(new QCheckBox(QStringLiteral("启用查询隐藏切换")), "chkEnableQuerySwitch");
     m_chkCostStat = named(new QCheckBox(QStringLiteral("启用交易耗时统计")), "chkEnableCostStat");
     m_chkBuyConfirm = named(new QCheckBox(QStringLiteral("启用买入交易需确认")), "chkEnableBuyConfirm");
     m_chkSellConfirm = named(new QCheckBox(QStringLiteral("启用卖出交易需确认")), "chkEnableSellConfirm");
-    m_chkDisableFnKey = named(new QCheckBox(QStringLiteral("禁用查询键交易开关功能(长按3秒开关)")), "chkDisableFnKey");
+    m_chkDisableFnKey =
+        named(new QCheckBox(QStringLiteral("禁用查询键交易开关功能(长按3秒开关)")), "chkDisableFnKey");
     auto* switches = new QGridLayout;
-    QCheckBox* const order[] = {m_chkTrade,     m_chkNumLock,    m_chkCancelAll,   m_chkQuerySwitch,
-                                      m_chkCostStat,  m_chkBuyConfirm, m_chkSellConfirm, m_chkDisableFnKey};
+    QCheckBox* const order[] = {m_chkTrade,    m_chkNumLock,    m_chkCancelAll,   m_chkQuerySwitch,
+                                m_chkCostStat, m_chkBuyConfirm, m_chkSellConfirm, m_chkDisableFnKey};
     for (int i = 0; i < 8; ++i)
         switches->addWidget(order[i], i / 2, i % 2);
 
@@ -235,7 +243,8 @@ QWidget* SettingsDialog::buildParameterTab()
 
     auto* multiBox = new QGroupBox(QStringLiteral("多键盘性能设置"));
     multiBox->setToolTip(QStringLiteral("启用多键盘支持会增加少量性能开销，单键盘模式响应更快"));
-    m_chkEnableMultiKeyboard = named(new QCheckBox(QStringLiteral("启用多键盘支持")), "chkEnableMultiKeyboard");
+    m_chkEnableMultiKeyboard =
+        named(new QCheckBox(QStringLiteral("启用多键盘支持")), "chkEnableMultiKeyboard");
     m_chkEnableMultiKeyboard->setToolTip(
         QStringLiteral("支持同时连接多个键盘，实现同步操作。禁用时只支持单键盘，响应速度更快。"));
     m_lblMultiKeyboardInfo = named(new QLabel, "lblMultiKeyboardInfo");
@@ -289,10 +298,13 @@ QWidget* SettingsDialog::buildKeyMapTab()
     side->addWidget(new QLabel(QStringLiteral("修改为")), 2, 0);
     side->addWidget(m_comboBox, 2, 1);
     int row = 3;
-    const std::pair<const char*, const char*> buttons[] = {
-        {"btnOK", "修改"},          {"btnRevert", "撤消"},        {"btnReflash", "重载"},
-        {"btnSaveKeyMap", "保存"},  {"btnExportKeyMap", "导出键位…"}, {"btnImportKeyMap", "导入键位…"},
-        {"btnClose", "关闭"}};
+    const std::pair<const char*, const char*> buttons[] = {{"btnOK", "修改"},
+                                                           {"btnRevert", "撤消"},
+                                                           {"btnReflash", "重载"},
+                                                           {"btnSaveKeyMap", "保存"},
+                                                           {"btnExportKeyMap", "导出键位…"},
+                                                           {"btnImportKeyMap", "导入键位…"},
+                                                           {"btnClose", "关闭"}};
     for (const auto& b : buttons)
         side->addWidget(named(new QPushButton(QString::fromUtf8(b.second)), b.first), row++, 0, 1, 2);
     side->setRowStretch(row, 1);
@@ -573,7 +585,8 @@ void SettingsDialog::saveParameters()
     if (!host())
         return;
 
-    m_progress = new QProgressDialog(QStringLiteral("正在更新设备参数..."), QString(), 0, m_pending.size(), this);
+    m_progress =
+        new QProgressDialog(QStringLiteral("正在更新设备参数..."), QString(), 0, m_pending.size(), this);
     m_progress->setObjectName(QStringLiteral("parameterProgress"));
     m_progress->setWindowTitle(QStringLiteral("请稍候"));
     QFont font = m_progress->font();
@@ -625,7 +638,8 @@ void SettingsDialog::on_btnSave_clicked()
         if (!h)
             return;
         if (!h->isDeviceConnected()) {
-            QMessageBox::warning(this, QStringLiteral("Warning"), QStringLiteral("设备未连接，无法保存设置。"));
+            QMessageBox::warning(this, QStringLiteral("Warning"),
+                                 QStringLiteral("设备未连接，无法保存设置。"));
             return;
         }
         bool saved = false;
@@ -634,12 +648,14 @@ void SettingsDialog::on_btnSave_clicked()
             saved = h->devSave();
         } catch (const std::exception& e) {
             qWarning().noquote() << "Device save exception:" << e.what();
-            QMessageBox::critical(this, QStringLiteral("Error"),
-                                  QStringLiteral("保存设备设置时发生异常：%1").arg(QString::fromLocal8Bit(e.what())));
+            QMessageBox::critical(
+                this, QStringLiteral("Error"),
+                QStringLiteral("保存设备设置时发生异常：%1").arg(QString::fromLocal8Bit(e.what())));
             return;
         } catch (...) {
             qWarning().noquote() << "Device save unknown exception";
-            QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("保存设备设置时发生未知异常"));
+            QMessageBox::critical(this, QStringLiteral("Error"),
+                                  QStringLiteral("保存设备设置时发生未知异常"));
             return;
         }
         if (saved)
@@ -715,7 +731,8 @@ void SettingsDialog::placeTracker(const QPoint& cursor)
 {
     // Centred on the pointer, so that the click that picks the point lands on it.
     m_pickedPoint = cursor;
-    m_mousePositionWidget->move(cursor - QPoint(m_mousePositionWidget->width() / 2, m_mousePositionWidget->height() / 2));
+    m_mousePositionWidget->move(
+        cursor - QPoint(m_mousePositionWidget->width() / 2, m_mousePositionWidget->height() / 2));
     m_mousePositionWidget->updatePosition(cursor);
 }
 
@@ -947,7 +964,9 @@ bool SettingsDialog::exportKeyMap(const QString& path)
         fail(this, error);
         return false;
     }
-    inform(this, QStringLiteral("已导出%1个按键的键位到：\n%2").arg(m_keyMap.size()).arg(QDir::toNativeSeparators(path)));
+    inform(this, QStringLiteral("已导出%1个按键的键位到：\n%2")
+                     .arg(m_keyMap.size())
+                     .arg(QDir::toNativeSeparators(path)));
     return true;
 }
 
@@ -977,10 +996,11 @@ bool SettingsDialog::importKeyMap(const QString& path)
             ++changed;
     }
     onRecordSelected();
-    inform(this, QStringLiteral("已导入键盘 %1 的键位：%2个按键中有%3个与当前不同。\n请检查后点击“保存”写入键盘。")
-                     .arg(content.serial)
-                     .arg(content.keyMap.size())
-                     .arg(changed));
+    inform(this,
+           QStringLiteral("已导入键盘 %1 的键位：%2个按键中有%3个与当前不同。\n请检查后点击“保存”写入键盘。")
+               .arg(content.serial)
+               .arg(content.keyMap.size())
+               .arg(changed));
     return true;
 }
 
@@ -999,9 +1019,9 @@ void SettingsDialog::on_btnExportKeyMap_clicked()
 
 void SettingsDialog::on_btnImportKeyMap_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("导入键位"),
-                                                      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                                                      QStringLiteral("键位文件 (*.json)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("导入键位"), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        QStringLiteral("键位文件 (*.json)"));
     if (!path.isEmpty())
         importKeyMap(path);
 }

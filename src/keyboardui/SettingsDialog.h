@@ -175,7 +175,7 @@ private:
     QButtonGroup* m_ledGroup = nullptr;
 
     Values m_device;
-    int m_softType = 0;     // whose focus point is edited
+    int m_softType = 0; // whose focus point is edited
     QPoint m_pickedPoint;
     QByteArray m_keyMap;    // as the keyboard last reported it
     QString m_keyMapSerial; // of the keyboard that reported it

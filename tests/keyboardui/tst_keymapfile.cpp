@@ -50,8 +50,8 @@ private slots:
         QTest::newRow("an array") << QByteArray("[1, 2, 3]");
         QTest::newRow("another file") << QByteArray(R"({"type": "profile", "version": 1, "keys": []})");
         QTest::newRow("no keys") << QByteArray(R"({"type": "ZentrikClock key map", "version": 1})");
-        QTest::newRow("newer version")
-            << QByteArray(R"({"type": "ZentrikClock key map", "version": 2, "keys": [{"key": 1, "code": 1}]})");
+        QTest::newRow("newer version") << QByteArray(
+            R"({"type": "ZentrikClock key map", "version": 2, "keys": [{"key": 1, "code": 1}]})");
         QTest::newRow("empty") << head + "[]}";
         QTest::newRow("code too big") << head + R"([{"key": 1, "code": 256}]})";
         QTest::newRow("negative code") << head + R"([{"key": 1, "code": -1}]})";

@@ -135,8 +135,7 @@ private:
     std::unique_ptr<Widget> m_widget;
 
     SettingsDialog* dialog() { return m_widget->settingsDialog(); }
-    template <typename T>
-    T* child(const char* name)
+    template <typename T> T* child(const char* name)
     {
         T* w = dialog()->findChild<T*>(QLatin1String(name));
         if (!w)
@@ -146,14 +145,18 @@ private:
     void click(const char* button) { child<QAbstractButton>(button)->click(); }
     QTableWidget* table() { return child<QTableWidget>("tableWidget"); }
     QString cell(int row, int column) { return table()->item(row, column)->text(); }
-    std::vector<Frame> sent(const std::string& serial = kFirst) { return m_keyboards->receivedFrameBytes(serial); }
+    std::vector<Frame> sent(const std::string& serial = kFirst)
+    {
+        return m_keyboards->receivedFrameBytes(serial);
+    }
 
     // The clock on the keyboards plugged in, once the active keyboard's greeting is in the dialog.
     void start()
     {
         m_widget = std::make_unique<Widget>();
         QTRY_COMPARE(m_widget->connectionManager()->keyboardCount(), 1);
-        QTRY_VERIFY(child<QLabel>("lblKeyboardBuildDate")->text().contains(QStringLiteral("固件版本:20240115")));
+        QTRY_VERIFY(
+            child<QLabel>("lblKeyboardBuildDate")->text().contains(QStringLiteral("固件版本:20240115")));
     }
     // The key map tab in front, its map read from the keyboard.
     void openKeyMap(int keys)
@@ -243,7 +246,8 @@ private slots:
         start();
         QCOMPARE(dialog()->windowTitle(), QStringLiteral("高级设置"));
         QCOMPARE(child<QTabWidget>("tabWidget")->currentIndex(), 0);
-        QCOMPARE(child<QLabel>("lblKeyboardBuildDate")->text(), QStringLiteral("设备序列号:ZK000001 固件版本:20240115"));
+        QCOMPARE(child<QLabel>("lblKeyboardBuildDate")->text(),
+                 QStringLiteral("设备序列号:ZK000001 固件版本:20240115"));
         QVERIFY(child<QRadioButton>("radioThs")->isChecked());
         QVERIFY(child<QRadioButton>("radioThsActive")->isChecked());
         QVERIFY(child<QRadioButton>("radioFocusMouseMove")->isChecked());
@@ -282,7 +286,8 @@ private slots:
         QTRY_COMPARE(distinct(sent()), expected);
         QTRY_VERIFY(!progress);
         const auto frames = m_keyboards->receivedFrames(kFirst);
-        QVERIFY(frames.back().receivedAtMs - frames.front().receivedAtMs >= SettingsDialog::ParameterIntervalMs - 50);
+        QVERIFY(frames.back().receivedAtMs - frames.front().receivedAtMs >=
+                SettingsDialog::ParameterIntervalMs - 50);
         QCOMPARE(m_keyboards->state(kFirst).speed, std::uint8_t(4));
         QVERIFY(m_keyboards->state(kFirst).buyConfirm);
 
@@ -310,10 +315,10 @@ private slots:
         child<QRadioButton>("radioThs")->setChecked(true);
         click("btnApply");
         const QVector<QPair<DevParamId, int>> writes{
-            {DevParamId::Speed, 1}, {DevParamId::Focus, 1},       {DevParamId::Cancel, 1},
-            {DevParamId::Cost, 1},  {DevParamId::Query, 1},       {DevParamId::FnKey, 1},
+            {DevParamId::Speed, 1},      {DevParamId::Focus, 1},       {DevParamId::Cancel, 1},
+            {DevParamId::Cost, 1},       {DevParamId::Query, 1},       {DevParamId::FnKey, 1},
             {DevParamId::BuyConfirm, 1}, {DevParamId::SellConfirm, 1}, {DevParamId::Soft, 1},
-            {DevParamId::Trade, 1}, {DevParamId::NumLock, 0}};
+            {DevParamId::Trade, 1},      {DevParamId::NumLock, 0}};
         QCOMPARE(dialog()->pendingWrites(), writes);
         QTRY_COMPARE_WITH_TIMEOUT(distinct(sent()).size(), size_t(11), 10000);
         const sim::KeyboardState s = m_keyboards->state(kFirst);
@@ -395,7 +400,8 @@ private slots:
         ConfigManager* config = ConfigManager::instance();
         QCOMPARE(config->tdxPosition(), stored ? QPoint(300, 200) : QPoint(0, 0));
         QCOMPARE(config->thsPosition(), QPoint(0, 0));
-        QCOMPARE(child<QLineEdit>("coordinateEdit")->text(), QStringLiteral("X: %1, Y: %2").arg(stored ? 300 : 0).arg(stored ? 200 : 0));
+        QCOMPARE(child<QLineEdit>("coordinateEdit")->text(),
+                 QStringLiteral("X: %1, Y: %2").arg(stored ? 300 : 0).arg(stored ? 200 : 0));
         QCOMPARE(lights(), stored ? QVector<QPoint>{QPoint(300, 200)} : QVector<QPoint>());
     }
 
@@ -538,8 +544,8 @@ private slots:
     // A map saved from one keyboard, loaded on another and saved there, gives it the same map.
     void keyMapCopiedToASecondKeyboard()
     {
-        const std::vector<std::uint8_t> layout{1, 10, 11, 12, 13, 14, 15, 19, 20, 21, 22, 23,
-                                               24, 25, 29, 31, 30, 33, 32, 18, 17, 0, 55, 1};
+        const std::vector<std::uint8_t> layout{1,  10, 11, 12, 13, 14, 15, 19, 20, 21, 22, 23,
+                                               24, 25, 29, 31, 30, 33, 32, 18, 17, 0,  55, 1};
         setKeyMap(kFirst, layout);
         m_keyboards->addKeyboard(kSecond);
         start();
@@ -589,8 +595,9 @@ private slots:
         Boxes boxes;
         QVERIFY(!dialog()->importKeyMap(longer));
         QVERIFY(!dialog()->importKeyMap(other));
-        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("键位文件有4个按键，当前键盘有3个按键，无法导入。"),
-                                             QStringLiteral("该文件不是键位文件。")}));
+        QCOMPARE(boxes.texts(),
+                 (QStringList{QStringLiteral("键位文件有4个按键，当前键盘有3个按键，无法导入。"),
+                              QStringLiteral("该文件不是键位文件。")}));
         for (int row = 0; row < 3; ++row)
             QCOMPARE(cell(row, 2), cell(row, 1));
     }
@@ -697,7 +704,8 @@ private slots:
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         const QPoint offCentre = dialog()->pos() + QPoint(dialog()->width() / 2, dialog()->height() / 2) -
                                  QPoint(available.width() / 2, available.height() / 2);
-        QVERIFY2(offCentre.manhattanLength() <= 4, qPrintable(QStringLiteral("%1, %2").arg(offCentre.x()).arg(offCentre.y())));
+        QVERIFY2(offCentre.manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1, %2").arg(offCentre.x()).arg(offCentre.y())));
     }
 
     void functionColours_data()
