@@ -3,9 +3,11 @@
 #include "clock/audio/SoundReminder.h"
 #include "clock/audio/SpeechManager.h"
 #include "config/ConfigManager.h"
+#include "keyboardlink/connection/RawHIDConnection.h"
 #include "keyboardlink/manager/ConnectionManager.h"
 #include "keyboardlink/protocol/DataParser.h"
 #include "keyboardlink/protocol/Protocol.h"
+#include "keyboardui/SettingsDialog.h"
 #include "platform/api/Platform.h"
 #include "resources/Resources.h"
 #include "trade/Clicker.h"
@@ -185,8 +187,9 @@ void Widget::startKeyboardLink()
 
 void Widget::connectKeyboardLink()
 {
-    // Keyboard settings dialog: created hidden here, its onKeyMapDataLoad connected to the
-    // manager's sendKeyMapData.
+    m_settingsDialog = new SettingsDialog(this);
+    connect(m_connectionManager, &Core::ConnectionManager::sendKeyMapData, m_settingsDialog,
+            &SettingsDialog::onKeyMapDataLoad);
     connect(m_connectionManager, &Core::ConnectionManager::updateDevState, this,
             &Widget::slot_update_dev_state);
     connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onAppChanged);
@@ -214,7 +217,9 @@ void Widget::closeDialogs()
 {
     if (m_thsCfgDlg)
         m_thsCfgDlg->close();
-    // Dialogs: close the appearance dialog and the keyboard settings dialog if they exist.
+    if (m_settingsDialog)
+        m_settingsDialog->close();
+    // Dialogs: close the appearance dialog if it exists.
 }
 
 // ---------------------------------------------------------------- settings and style
@@ -419,6 +424,7 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
         reportTradeOutcome(*dataParser);
         return;
     }
+    loadSettingsDialog(dataParser);
     const bool on = dataParser->workState();
     switch (dataParser->command()) {
     case Protocol::Cmd::SwitchSoft:
@@ -483,6 +489,126 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
         }
         break;
     }
+}
+
+// ---------------------------------------------------------------- keyboard settings dialog
+
+void Widget::slot_action_devSetting_clicked()
+{
+    m_settingsDialog->loadDeviceValues();
+    m_settingsDialog->loadForm();
+    // The keyboard's answer loads the dialog once more, with what it holds now.
+    m_connectionManager->reloadState();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    m_settingsDialog->move((available.width() - m_settingsDialog->width()) / 2,
+                           (available.height() - m_settingsDialog->height()) / 2);
+    m_settingsDialog->exec();
+}
+
+DataParser* Widget::activeDeviceState() const
+{
+    const RawHIDConnection* active = m_connectionManager ? m_connectionManager->activeConnection() : nullptr;
+    return active ? active->dataParser() : nullptr;
+}
+
+void Widget::loadSettingsDialog(DataParser* dataParser)
+{
+    // With several keyboards the dialog shows and edits the active one only.
+    if (!m_settingsDialog || dataParser != activeDeviceState())
+        return;
+    m_settingsDialog->loadDeviceValues();
+    // A full state answer (the greeting, a reload) also resets what the form edits.
+    if (dataParser->command() == Protocol::Cmd::ReloadState ||
+        dataParser->command() == Protocol::Cmd::DeviceInfo)
+        m_settingsDialog->loadForm();
+}
+
+QVariantMap Widget::deviceSettingsOf(const DataParser& state)
+{
+    return {{QStringLiteral("build"), state.build().toInt()},
+            {QStringLiteral("trade"), state.tradeOnStartup()},
+            {QStringLiteral("numlock"), state.numLock()},
+            {QStringLiteral("cancel"), state.cancelAll()},
+            {QStringLiteral("query"), state.queryKey()},
+            {QStringLiteral("cost"), state.costStat()},
+            {QStringLiteral("buyconfirm"), state.buyConfirm()},
+            {QStringLiteral("sellconfirm"), state.sellConfirm()},
+            {QStringLiteral("fnkey"), state.fnKey()},
+            {QStringLiteral("soft"), state.soft()},
+            {QStringLiteral("focus"), state.focus()},
+            {QStringLiteral("speed"), state.speed()},
+            {QStringLiteral("keydowndelay"), state.keyDownDelay()},
+            {QStringLiteral("keyupdelay"), state.keyUpDelay()},
+            {QStringLiteral("ledcolor"), state.ledColor()}};
+}
+
+QVariantMap Widget::deviceSettings() const
+{
+    const DataParser* state = activeDeviceState();
+    return state ? deviceSettingsOf(*state) : QVariantMap();
+}
+
+QString Widget::deviceSerialNumber() const
+{
+    const DataParser* state = activeDeviceState();
+    return state ? state->serialNumber() : QString();
+}
+
+QPoint Widget::focusPosition(int softType) const
+{
+    ConfigManager* config = ConfigManager::instance();
+    return softType == Protocol::Soft::Ths ? config->thsPosition() : config->tdxPosition();
+}
+
+void Widget::setFocusPosition(int softType, const QPoint& position)
+{
+    ConfigManager* config = ConfigManager::instance();
+    if (softType == Protocol::Soft::Ths)
+        config->setThsPosition(position);
+    else
+        config->setTdxPosition(position);
+    config->saveConfig();
+}
+
+bool Widget::setDeviceParameter(DevParamId paramId, const QVariant& value)
+{
+    return m_connectionManager->setDeviceParameter(paramId, value.toInt());
+}
+
+bool Widget::devSave()
+{
+    return m_connectionManager->devSave();
+}
+
+bool Widget::isDeviceConnected() const
+{
+    return m_connectionManager->isDeviceConnected();
+}
+
+void Widget::switchDeviceSoft(int softId)
+{
+    m_connectionManager->switchSoftType(softId);
+}
+
+void Widget::devReload()
+{
+    m_connectionManager->reloadState();
+}
+
+void Widget::keyMapReload()
+{
+    m_connectionManager->requestKeyMap();
+}
+
+bool Widget::setKeyMap(const QByteArray& keyMap)
+{
+    return m_connectionManager->writeKeyMap(keyMap);
+}
+
+void Widget::setMultiKeyboardEnabled(bool enabled)
+{
+    m_connectionManager->setMultiKeyboardEnabled(enabled);
 }
 
 void Widget::onNotice(int action, int reason)

@@ -9,6 +9,7 @@
 // the virtual functions of the "Hooks" section below, which the later pieces fill.
 
 #include "keyboardlink/protocol/DevParamId.h"
+#include "keyboardui/KeyboardSettingsHost.h"
 #include "trade/TradeTypes.h"
 
 #include <QDateTime>
@@ -35,6 +36,7 @@ class QTimer;
 class QUrl;
 class QVariant;
 class QVBoxLayout;
+class SettingsDialog;
 class SoundReminder;
 class SpeechManager;
 class TdxCfgDlg;
@@ -45,7 +47,7 @@ namespace Core {
 class ConnectionManager;
 }
 
-class Widget : public QWidget
+class Widget : public QWidget, public KeyboardSettingsHost
 {
     Q_OBJECT
 
@@ -82,6 +84,24 @@ public:
     ForegroundClientCheck* foregroundClientCheck() const { return m_clientCheck; }
     ProcessUtils* processUtils() const { return m_processUtils; }
 
+    // ---- Keyboard settings dialog (高级设置): what it needs of the active keyboard, through the
+    // connection manager. It is loaded from the active keyboard's answers in slot_update_dev_state.
+    SettingsDialog* settingsDialog() const { return m_settingsDialog; }
+    // A keyboard's reported state under the keys the dialog reads.
+    static QVariantMap deviceSettingsOf(const DataParser& state);
+    QVariantMap deviceSettings() const override;
+    QString deviceSerialNumber() const override;
+    QPoint focusPosition(int softType) const override;
+    void setFocusPosition(int softType, const QPoint& position) override;
+    bool setDeviceParameter(DevParamId paramId, const QVariant& value) override;
+    bool devSave() override;
+    bool isDeviceConnected() const override;
+    void switchDeviceSoft(int softId) override;
+    void devReload() override;
+    void keyMapReload() override;
+    bool setKeyMap(const QByteArray& keyMap) override;
+    void setMultiKeyboardEnabled(bool enabled) override;
+
 public slots:
     void slot_timeout();
     void checkAndMaintainTop();
@@ -98,6 +118,8 @@ public slots:
     void slot_action_reset_appearance_clicked();
     void slot_action_save_clicked();
     void slot_action_quit_clicked();
+    // 键盘设置 ▸ 高级设置...: the keyboard settings dialog, loaded afresh, centred and modal.
+    void slot_action_devSetting_clicked();
 
     // ---- Trading-client configuration: the TDX and THS dialogs (slot_action_tdxConfig_clicked,
     // openTestDialog, slot_action_thsConfig_clicked below) and the THS menu's content.
@@ -146,7 +168,6 @@ public slots:
     void slot_action_sellConfirm_clicked(QAction* action);
     void slot_action_costTimeStat_clicked(QAction* action);
     void slot_action_cancelAll_clicked(QAction* action);
-    void slot_action_devSetting_clicked();
     void slot_action_devSave_clicked();
     void slot_action_devReset_clicked();
     void slot_action_devReboot_clicked();
@@ -247,8 +268,6 @@ private:
     void refreshOrderMenuMarks(const DataParser& state);
     void refreshKeyboardMenuMarks(const DataParser& state);
     void reportTradeOutcome(const DataParser& state);
-    // The keyboard settings dialog shows the same switches.
-    void showParameterInSettingsDialog(const QString& name, bool on);
     void restyleLabels();
     void registerHotkeys();
     void unregisterHotkeys();
@@ -262,6 +281,9 @@ private:
     void clearStatus();
     // A sound of the keyboard answers, played only while Features/TTS is on.
     void playStatusSound(const QString& file);
+    // The active keyboard's parser, null without one; and the dialog's loaders for its answers.
+    DataParser* activeDeviceState() const;
+    void loadSettingsDialog(DataParser* dataParser);
 
     QVBoxLayout* m_layout = nullptr;
     QLabel* m_label = nullptr;
@@ -335,4 +357,5 @@ private:
     TdxCfgDlg* m_tdxCfgDlg = nullptr;
     ThsCfgDlg* m_thsCfgDlg = nullptr;
     ThsMenu* m_thsMenu = nullptr;
+    SettingsDialog* m_settingsDialog = nullptr;
 };

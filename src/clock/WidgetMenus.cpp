@@ -612,11 +612,6 @@ void Widget::slot_action_buyIndex_clicked(QAction* action)
     requestGroupValue(action, [this](int priceType) { return m_connectionManager->switchBuyIndex(priceType); });
 }
 
-void Widget::slot_action_devSetting_clicked()
-{
-    // opens SettingsDialog, built separately
-}
-
 void Widget::slot_action_devSave_clicked()
 {
     slot_action_save_clicked();

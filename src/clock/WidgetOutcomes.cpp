@@ -110,29 +110,18 @@ void Widget::refreshOrderMenuMarks(const DataParser& state)
 
 void Widget::refreshKeyboardMenuMarks(const DataParser& state)
 {
+    // The keyboard settings dialog takes the same answer as a whole (loadSettingsDialog).
     const struct
     {
         int code;
         bool on;
-        const char* name;
     } marks[] = {
-        {43, state.buyConfirm(), "buyconfirm"}, {46, state.sellConfirm(), "sellconfirm"},
-        {54, state.tradeOnStartup(), "trade"},  {55, state.numLock(), "numlock"},
-        {56, state.cancelAll(), "cancel"},      {57, state.queryKey(), "query"},
-        {58, state.focusEnabled(), "focus"},    {59, state.costStat(), "cost"},
-        {61, state.fnKey(), "fnkey"},
+        {43, state.buyConfirm()}, {46, state.sellConfirm()},   {54, state.tradeOnStartup()},
+        {55, state.numLock()},    {56, state.cancelAll()},     {57, state.queryKey()},
+        {58, state.focusEnabled()}, {59, state.costStat()},    {61, state.fnKey()},
     };
-    for (const auto& m : marks) {
+    for (const auto& m : marks)
         setMark(m_keyboardMenu, m.code, m.on);
-        showParameterInSettingsDialog(QString::fromLatin1(m.name), m.on);
-    }
-}
-
-void Widget::showParameterInSettingsDialog(const QString& name, bool on)
-{
-    Q_UNUSED(name)
-    Q_UNUSED(on)
-    // hands the switch to SettingsDialog, built separately
 }
 
 // ---------------------------------------------------------------- the worker's prompts

@@ -642,7 +642,11 @@ int KeyboardSimulator::write(platform::HidDevice* device, const unsigned char* d
         k.reports.emplace_back(data, data + length);
         serial = k.firmware.state().serialNumber;
         frames = SimKeyboard::splitFrames(data + 1, length - 1);
-        for (const ReceivedFrame& f : frames) {
+        const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
+        for (ReceivedFrame& f : frames) {
+            f.receivedAtMs = now;
             k.received.push_back(f);
             if (f.wellFormed && f.bytes[1] == 0xA1 && f.bytes[2] == 2)
                 k.tradeActions.emplace_back(f.bytes[3], f.bytes[4]);
