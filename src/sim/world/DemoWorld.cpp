@@ -2,6 +2,7 @@
 
 #include "platform/api/Clock.h"
 #include "sim/desktop/FakeTdx.h"
+#include "sim/desktop/FakeThs.h"
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "sim/world/TradeKeyTyping.h"
@@ -55,7 +56,54 @@ DemoWorld::~DemoWorld()
 {
     m_typing.reset();
     m_system->stopEventThread();
+    m_ths.reset();
     m_tdx.reset();
+}
+
+void DemoWorld::setStock(const Stock& stock)
+{
+    m_stock = stock;
+    m_tdx->setCurrentStock(stock.code.toStdU16String(), stock.name.toStdU16String(),
+                           stock.price.toStdU16String());
+    sim::TdxOrderOptions order = m_tdx->hotkeyOrder();
+    order.maxQuantity = stock.maxQuantity;
+    m_tdx->setHotkeyOrder(order);
+    if (m_ths)
+        m_ths->setCurrentStock(stock.code.toStdU16String(), stock.name.toStdU16String());
+}
+
+void DemoWorld::showClient(Client client)
+{
+    if (client == Client::Tdx) {
+        m_tdx->activate();
+        return;
+    }
+    if (!m_ths) {
+        sim::FakeThsOptions options;
+        options.activate = false;
+        m_ths = std::make_unique<sim::FakeThs>(*m_system, options);
+        m_ths->setCurrentStock(m_stock.code.toStdU16String(), m_stock.name.toStdU16String());
+        m_typing->setThs(m_ths.get());
+    }
+    m_ths->activate();
+}
+
+bool DemoWorld::restartTdx(const sim::TdxLayout& layout)
+{
+    if (!m_tdx->orderDialogs().empty())
+        return false;
+    // No event of the old client may be running while it goes.
+    m_system->stopEventThread();
+    m_typing->setTdx(nullptr);
+    sim::FakeTdxOptions options = m_tdx->options();
+    options.layout = layout;
+    options.hotkeyOrder = m_tdx->hotkeyOrder();
+    m_tdx.reset();
+    m_tdx = std::make_unique<sim::FakeTdx>(*m_system, options);
+    setStock(m_stock);
+    m_typing->setTdx(m_tdx.get());
+    m_system->startEventThread();
+    return true;
 }
 
 platform::Services DemoWorld::services(const platform::Services& host) const
@@ -108,8 +156,7 @@ bool DemoWorld::runCommand(const QString& line)
     if (command == QLatin1String("stock")) {
         if (words.size() != 4)
             return false;
-        m_tdx->setCurrentStock(words.at(1).toStdU16String(), words.at(2).toStdU16String(),
-                               words.at(3).toStdU16String());
+        setStock({words.at(1), words.at(2), words.at(3), m_stock.maxQuantity});
         qDebug().noquote() << "Demo control:" << line;
         return true;
     }
