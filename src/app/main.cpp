@@ -56,6 +56,7 @@ int main(int argc, char* argv[])
                     emit manager->reloadCfg();
             });
             practiceWindow->show();
+            window->raise(); // the clock stays on top of it
         }
         return app->exec();
     });

@@ -85,15 +85,12 @@ QVector<DrawnWindow> layoutDesk(const sim::DesktopSnapshot& desk, const QSize& a
 {
     QVector<DrawnWindow> drawn;
     QVector<DrawnWindow> dialogs;
-    bool haveMain = false;
     for (const auto& w : desk.topLevel) { // front first
         if (!w.visible)
             continue;
         const QString cls = fromU16(w.className);
         if (isClientMainWindow(cls)) {
-            if (haveMain)
-                continue; // a client behind the one in front is covered by it
-            haveMain = true;
+            // It fills the desk: whatever lies behind it is covered.
             DrawnWindow main;
             main.id = w.id;
             main.className = cls;
@@ -101,8 +98,8 @@ QVector<DrawnWindow> layoutDesk(const sim::DesktopSnapshot& desk, const QSize& a
             main.mainWindow = true;
             main.foreground = w.id == desk.foreground;
             main.rect = QRect(QPoint(0, 0), area);
-            drawn.prepend(main);
-            continue;
+            drawn.append(main);
+            break;
         }
         dialogs.prepend(layoutDialog(w, desk)); // back to front
     }

@@ -34,7 +34,8 @@ struct DrawnWindow
     QVector<DrawnControl> controls; // visible ones only
 };
 
-// Back to front: the front client's main window (when one is visible), then every visible dialog.
+// Back to front: the front client's main window (when one is visible), then every visible dialog
+// in front of it.
 QVector<DrawnWindow> layoutDesk(const sim::DesktopSnapshot& desk, const QSize& area);
 
 // True for the main window classes of the trading clients.

@@ -21,7 +21,7 @@ bool is(const DrawnControl& c, const char* className)
 DeskView::DeskView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMinimumSize(480, 360);
+    setMinimumSize(420, 280);
 }
 
 void DeskView::display(const sim::DesktopSnapshot& desk)

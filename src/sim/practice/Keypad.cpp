@@ -34,7 +34,7 @@ void Keypad::setKeyMap(const std::vector<std::uint8_t>& keyMap)
         auto* key = new QPushButton(label, this);
         key->setObjectName(QStringLiteral("key%1").arg(i + 1));
         key->setProperty("function", function);
-        key->setMinimumSize(64, 40);
+        key->setMinimumSize(60, 30);
         key->setFocusPolicy(Qt::NoFocus);
         const bool usable = keyActionOf(function) != KeyAction::None;
         key->setEnabled(usable);

@@ -14,12 +14,14 @@
 #include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -72,7 +74,7 @@ PracticeWindow::PracticeWindow(DemoWorld& demo, QWidget* parent)
     m_orders->setSelectionMode(QAbstractItemView::NoSelection);
     m_orders->verticalHeader()->hide();
     m_orders->horizontalHeader()->setStretchLastSection(true);
-    m_orders->setMinimumHeight(150);
+    m_orders->setMinimumHeight(100);
 
     auto* keys = new QGroupBox(QStringLiteral("键盘"), this);
     auto* keysLayout = new QVBoxLayout(keys);
@@ -83,7 +85,6 @@ PracticeWindow::PracticeWindow(DemoWorld& demo, QWidget* parent)
     auto* side = new QVBoxLayout;
     side->addWidget(keys);
     side->addWidget(makeStockPanel());
-    side->addWidget(makeRestrictionPanel());
     side->addStretch();
 
     auto* desk = new QHBoxLayout;
@@ -98,6 +99,11 @@ PracticeWindow::PracticeWindow(DemoWorld& demo, QWidget* parent)
     layout->addLayout(desk, 1);
     layout->addWidget(orders);
     layout->addWidget(m_orders);
+
+    // Beside the clock, within the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    resize(qMin(1100, screen.width() - 40), qMin(780, screen.height() - 40));
+    move(screen.topLeft() + QPoint(20, 20));
 
     connect(m_keypad, &Keypad::pressed, this, &PracticeWindow::pressKey);
     connect(m_relay, &ChangeRelay::changed, this, &PracticeWindow::refresh);
@@ -125,9 +131,8 @@ QWidget* PracticeWindow::makeStockPanel()
     clients->addWidget(m_ths);
     clients->addStretch();
     form->addRow(QStringLiteral("在前面的软件"), clients);
-    connect(m_tdx, &QRadioButton::toggled, this, [this](bool on) {
-        chooseClient(on ? DemoWorld::Client::Tdx : DemoWorld::Client::Ths);
-    });
+    connect(m_tdx, &QRadioButton::clicked, this, [this] { chooseClient(DemoWorld::Client::Tdx); });
+    connect(m_ths, &QRadioButton::clicked, this, [this] { chooseClient(DemoWorld::Client::Ths); });
 
     m_layouts = new QComboBox(box);
     m_layouts->setObjectName(QStringLiteral("layouts"));
@@ -135,7 +140,10 @@ QWidget* PracticeWindow::makeStockPanel()
         m_layouts->addItem(QString::fromStdU16String(layout.name));
     m_layouts->setItemText(0, m_layouts->itemText(0) + QStringLiteral("（内置方案）"));
     form->addRow(QStringLiteral("通达信版面"), m_layouts);
-    connect(m_layouts, QOverload<int>::of(&QComboBox::activated), this, &PracticeWindow::chooseLayout);
+    connect(m_layouts, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
+        if (!chooseLayout(index))
+            m_layouts->setCurrentIndex(m_shownLayout);
+    });
 
     m_presets = new QComboBox(box);
     m_presets->setObjectName(QStringLiteral("presets"));
@@ -152,21 +160,26 @@ QWidget* PracticeWindow::makeStockPanel()
     m_maximum->setRange(0, 99999999);
     m_maximum->setSingleStep(100);
     m_maximum->setValue(int(stock.maxQuantity));
-    form->addRow(QStringLiteral("代码"), m_code);
-    form->addRow(QStringLiteral("名称"), m_name);
-    form->addRow(QStringLiteral("价格"), m_price);
-    form->addRow(QStringLiteral("最大可买"), m_maximum);
+    auto pair = [box](QWidget* left, const QString& label, QWidget* right) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(left, 1);
+        row->addWidget(new QLabel(label, box));
+        row->addWidget(right, 1);
+        return row;
+    };
+    form->addRow(QStringLiteral("代码"), pair(m_code, QStringLiteral("名称"), m_name));
     auto* apply = new QPushButton(QStringLiteral("用这只股票"), box);
     apply->setObjectName(QStringLiteral("applyStock"));
+    form->addRow(QStringLiteral("价格"), pair(m_price, QStringLiteral("最大可买"), m_maximum));
     form->addRow(QString(), apply);
     connect(apply, &QPushButton::clicked, this, &PracticeWindow::applyStock);
+    form->addRow(QStringLiteral("买入限制"), makeRestrictions(box));
     return box;
 }
 
-QWidget* PracticeWindow::makeRestrictionPanel()
+QLayout* PracticeWindow::makeRestrictions(QWidget* box)
 {
-    auto* box = new QGroupBox(QStringLiteral("买入限制"), this);
-    auto* layout = new QVBoxLayout(box);
+    auto* layout = new QHBoxLayout;
     ConfigManager* config = ConfigManager::instance();
     struct Restriction
     {
@@ -185,6 +198,7 @@ QWidget* PracticeWindow::makeRestrictionPanel()
         check->setObjectName(QLatin1String(r.objectName));
         check->setChecked(r.on);
         layout->addWidget(check);
+        check->setToolTip(QStringLiteral("程序自己的买入限制，存在设置里，改了马上生效"));
         const auto set = r.set;
         connect(check, &QCheckBox::toggled, this, [this, set](bool on) {
             (ConfigManager::instance()->*set)(on);
@@ -192,7 +206,7 @@ QWidget* PracticeWindow::makeRestrictionPanel()
                 m_restrictionsChanged();
         });
     }
-    return box;
+    return layout;
 }
 
 std::string PracticeWindow::serial() const
@@ -203,10 +217,38 @@ std::string PracticeWindow::serial() const
 
 void PracticeWindow::refresh(qint64 firstChangeNs)
 {
-    m_desk->display(m_demo.system().desktop().snapshot());
+    const sim::DesktopSnapshot desk = m_demo.system().desktop().snapshot();
+    m_desk->display(desk);
+    rememberOrderDialog(desk);
     refreshOrders();
     refreshKeyboard();
     emit refreshed(firstChangeNs);
+}
+
+void PracticeWindow::rememberOrderDialog(const sim::DesktopSnapshot& desk)
+{
+    sim::FakeTdx& tdx = m_demo.tdx();
+    for (const sim::WindowSnapshot& w : desk.topLevel) {
+        if (!tdx.control(w.id, sim::TdxField::Code))
+            continue; // not one of its order dialogs
+        auto text = [&](sim::TdxField field) {
+            const platform::WindowId id = tdx.control(w.id, field);
+            for (const sim::WindowSnapshot& c : w.children) {
+                if (c.id == id)
+                    return QString::fromStdU16String(c.text);
+            }
+            return QString();
+        };
+        const QString title = QString::fromStdU16String(w.text);
+        m_lastDialog.client = QStringLiteral("通达信");
+        m_lastDialog.kind = title.contains(QStringLiteral("融资"))   ? QStringLiteral("融资买入")
+                            : title.contains(QStringLiteral("卖")) ? QStringLiteral("卖出")
+                                                                    : QStringLiteral("买入");
+        m_lastDialog.code = text(sim::TdxField::Code);
+        m_lastDialog.name = text(sim::TdxField::Name);
+        m_lastDialog.price = text(sim::TdxField::Price);
+        return;
+    }
 }
 
 void PracticeWindow::refreshOrders()
@@ -227,8 +269,17 @@ void PracticeWindow::refreshOrders()
         if (actions.size() < seen)
             seen = 0;
         for (std::size_t i = seen; i < actions.size(); ++i) {
-            if (isRefusal(actions[i].first, actions[i].second))
-                m_rows.push_back(refusalRow(actions[i].second, now));
+            if (!isRefusal(actions[i].first, actions[i].second))
+                continue;
+            OrderRow row = refusalRow(actions[i].second, now);
+            if (!m_lastDialog.client.isEmpty()) {
+                row.client = m_lastDialog.client;
+                row.kind = m_lastDialog.kind;
+                row.code = m_lastDialog.code;
+                row.name = m_lastDialog.name;
+                row.price = m_lastDialog.price;
+            }
+            m_rows.push_back(row);
         }
         seen = actions.size();
     }
@@ -314,22 +365,27 @@ void PracticeWindow::applyStock()
                           .arg(m_maximum->value()));
 }
 
-void PracticeWindow::chooseLayout(int index)
+bool PracticeWindow::chooseLayout(int index)
 {
     const std::vector<sim::TdxLayout> layouts = sim::TdxLayout::all();
     if (index < 0 || index >= int(layouts.size()))
-        return;
+        return false;
     if (!m_demo.restartTdx(layouts[std::size_t(index)])) {
         m_status->setText(QStringLiteral("请先关掉通达信的委托对话框，再换版面。"));
-        return;
+        return false;
     }
     m_tdx->setChecked(true);
+    m_layouts->setEnabled(true);
+    m_layouts->setCurrentIndex(index);
+    m_shownLayout = index;
     m_status->setText(QStringLiteral("通达信已按「%1」版面重新启动；程序用配置的方案读取它的对话框。")
                           .arg(m_layouts->itemText(index)));
+    return true;
 }
 
 void PracticeWindow::chooseClient(DemoWorld::Client client)
 {
+    (client == DemoWorld::Client::Tdx ? m_tdx : m_ths)->setChecked(true);
     m_demo.showClient(client);
     m_layouts->setEnabled(client == DemoWorld::Client::Tdx);
 }

@@ -8,6 +8,7 @@
 // It owns no state of the simulation: every change the simulators announce (on any thread) is
 // carried to the GUI thread and drawn from a snapshot they give.
 
+#include "sim/desktop/DesktopSnapshot.h"
 #include "sim/practice/OrderRows.h"
 #include "sim/world/DemoWorld.h"
 
@@ -21,6 +22,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
@@ -55,8 +57,11 @@ public:
     DeskView* desk() const { return m_desk; }
     Keypad* keypad() const { return m_keypad; }
     const std::vector<OrderRow>& orderRows() const { return m_rows; }
-    // Chooses a preset as a click in the stock list does.
+    // What the panel's choices do: a stock preset, the TDX layout (false while a TDX order
+    // dialog is open), the client in front.
     void choosePreset(int index);
+    bool chooseLayout(int index);
+    void chooseClient(DemoWorld::Client client);
 
 signals:
     // The window shows the model as it was after a change first announced at firstChangeNs
@@ -65,14 +70,15 @@ signals:
 
 private:
     QWidget* makeStockPanel();
-    QWidget* makeRestrictionPanel();
+    QLayout* makeRestrictions(QWidget* box);
     void refresh(qint64 firstChangeNs);
     void refreshOrders();
+    // The order the TDX dialog in front stands for, so that a buy the program refuses (and whose
+    // dialog it closes) can be shown with its stock.
+    void rememberOrderDialog(const sim::DesktopSnapshot& desk);
     void refreshKeyboard();
     void pressKey(int function);
     void applyStock();
-    void chooseLayout(int index);
-    void chooseClient(DemoWorld::Client client);
     std::string serial() const;
 
     DemoWorld& m_demo;
@@ -90,12 +96,14 @@ private:
     QComboBox* m_layouts = nullptr;
     QRadioButton* m_tdx = nullptr;
     QRadioButton* m_ths = nullptr;
+    int m_shownLayout = 0;
     std::function<void()> m_restrictionsChanged;
 
     // The rows shown, in the order they were first seen, and how much of each source they cover.
     std::vector<OrderRow> m_rows;
     std::size_t m_ordersSeen = 0;
     std::map<std::string, std::size_t> m_actionsSeen;
+    OrderRow m_lastDialog; // client, kind, code, name, price; empty client when none was seen
 };
 
 } // namespace practice

@@ -34,6 +34,7 @@ namespace {
 constexpr int kOneThirdBuy = 13;
 constexpr int kWorkSwitch = 55;
 constexpr int kStPreset = 1;
+constexpr int kBrokerB = 2; // the layouts in TdxLayout::all()
 
 // Everything the view has painted into the dialogs with that title: each control's text.
 struct PaintedTexts
@@ -193,6 +194,34 @@ private slots:
         saveScreenshot(m_window.get(), QStringLiteral("practice-st-refused.png"));
         QVERIFY(demo().system().orderBook().orders().empty());
         QCOMPARE(m_window->orderRows().size(), std::size_t(1)); // nothing more
+    }
+
+    // The panel's choices reach the simulation: a broker's TDX draws its own dialog (券商版B has a
+    // combo box), the layout stays while its dialog is open, and with 同花顺 in front (covering
+    // that dialog) a buy key opens its order dialog.
+    void clientAndLayoutChoicesAreDrawn()
+    {
+        start();
+        QVERIFY(m_window->chooseLayout(kBrokerB));
+        clickKey(kOneThirdBuy);
+        auto dialogWithCombo = [&] {
+            for (const DrawnWindow& w : m_window->desk()->drawn()) {
+                for (const auto& c : w.controls) {
+                    if (w.title == QStringLiteral("闪电买入") && c.className == QStringLiteral("ComboBox"))
+                        return true;
+                }
+            }
+            return false;
+        };
+        QTRY_VERIFY(dialogWithCombo());
+        QVERIFY(!m_window->chooseLayout(0));
+        QVERIFY(dialogWithCombo());
+
+        m_window->chooseClient(DemoWorld::Client::Ths);
+        QTRY_VERIFY(m_window->desk()->drawn().front().title.startsWith(QStringLiteral("同花顺")));
+        QVERIFY(!dialogWithCombo());
+        clickKey(kOneThirdBuy);
+        QTRY_VERIFY(shows(m_window->desk()->drawn(), QStringLiteral("买入下单")));
     }
 };
 
