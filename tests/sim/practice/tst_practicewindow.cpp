@@ -19,6 +19,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
 
@@ -109,10 +110,13 @@ private:
 
     void clickKey(int function) { click(m_window->keypad()->keyFor(function)); }
 
+    // The keyboard's own switch key: the program follows the keyboard into trading mode.
     void switchTradingModeOn()
     {
         clickKey(kWorkSwitch);
         QTRY_VERIFY(m_clock->connectionManager()->watchersRunning());
+        QTRY_COMPARE(m_clock->findChild<QLabel*>(QStringLiteral("labelInfo"))->text(),
+                     QStringLiteral("通达信 | 交易中 | 高速 | 限价"));
     }
 
 private slots:
