@@ -1627,12 +1627,19 @@ void SimDesktop::setChangeListener(std::function<void()> listener)
     std::shared_ptr<const std::function<void()>> next;
     if (listener)
         next = std::make_shared<const std::function<void()>>(std::move(listener));
-    std::atomic_store(&m_changeListener, next);
+    std::lock_guard<std::mutex> lock(m_changeListenerMutex);
+    m_changeListener = std::move(next);
 }
 
 void SimDesktop::notifyChanged()
 {
-    if (auto listener = std::atomic_load(&m_changeListener))
+    std::shared_ptr<const std::function<void()>> listener;
+    {
+        std::lock_guard<std::mutex> lock(m_changeListenerMutex);
+        listener = m_changeListener;
+    }
+    // Called without the lock: the listener may reach into the desktop again.
+    if (listener)
         (*listener)();
 }
 

@@ -300,10 +300,10 @@ private:
     void addEvent(std::int64_t atMs, ProcessId pid, WindowId window,
                   std::function<void()> fn); // under m_mutex
     void notifyChanged(); // not under m_mutex
-    WindowId createWindowLocked(const WindowSpec& spec);
+    WindowId createWindowLocked(const WindowSpec& spec); // under m_mutex
     bool setWindowPosLocked(WindowId window, WindowId insertAfter, int x, int y, int cx, int cy,
-                            std::uint32_t flags);
-    WindowSnapshot snapshotLocked(const Window& w) const;
+                            std::uint32_t flags); // under m_mutex
+    WindowSnapshot snapshotLocked(const Window& w) const; // under m_mutex
 
     platform::Clock& m_clock;
     mutable std::mutex m_mutex;
@@ -329,7 +329,8 @@ private:
     std::shared_ptr<HookRegistry> m_hooks;
     std::function<void(const std::u16string&)> m_clipboardSink;
     std::function<void()> m_scheduleListener;
-    std::shared_ptr<const std::function<void()>> m_changeListener; // std::atomic_load/store
+    std::mutex m_changeListenerMutex; // a standard lock, which the thread sanitizer sees
+    std::shared_ptr<const std::function<void()>> m_changeListener;
     std::u16string m_clipboard;
 };
 

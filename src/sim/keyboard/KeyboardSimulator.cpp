@@ -1,7 +1,6 @@
 #include "KeyboardSimulator.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -670,12 +669,19 @@ void KeyboardSimulator::setChangeListener(std::function<void()> listener)
     std::shared_ptr<const std::function<void()>> next;
     if (listener)
         next = std::make_shared<const std::function<void()>>(std::move(listener));
-    std::atomic_store(&m_changeListener, next);
+    std::lock_guard<std::mutex> lock(m_changeListenerMutex);
+    m_changeListener = std::move(next);
 }
 
 void KeyboardSimulator::notifyChanged()
 {
-    if (auto listener = std::atomic_load(&m_changeListener))
+    std::shared_ptr<const std::function<void()>> listener;
+    {
+        std::lock_guard<std::mutex> lock(m_changeListenerMutex);
+        listener = m_changeListener;
+    }
+    // Called without the lock: the listener may reach into the desktop again.
+    if (listener)
         (*listener)();
 }
 

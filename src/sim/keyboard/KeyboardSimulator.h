@@ -196,7 +196,8 @@ private:
     // are called outside it.
     std::multiset<std::thread::id> m_callbackThreads;
 
-    std::shared_ptr<const std::function<void()>> m_changeListener; // std::atomic_load/store
+    std::mutex m_changeListenerMutex; // a standard lock, which the thread sanitizer sees
+    std::shared_ptr<const std::function<void()>> m_changeListener;
 
     std::mutex m_traceMutex;
     std::ofstream m_trace;
