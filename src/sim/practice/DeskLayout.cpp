@@ -40,6 +40,7 @@ DrawnWindow layoutDialog(const sim::WindowSnapshot& w, const sim::DesktopSnapsho
     const int top = kTitleHeight + kMargin;
     for (const auto& c : w.children) {
         DrawnControl control;
+        control.id = c.id;
         control.className = fromU16(c.className);
         control.classIndex = counts[control.className.toLower()]++;
         control.text = fromU16(c.text);

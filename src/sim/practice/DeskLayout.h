@@ -15,6 +15,7 @@ namespace practice {
 
 struct DrawnControl
 {
+    platform::WindowId id = 0;
     QString className;
     int classIndex = 0; // the n-th child of that class (hidden ones count too)
     QString text;

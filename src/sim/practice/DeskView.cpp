@@ -1,5 +1,6 @@
 #include "sim/practice/DeskView.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace practice {
@@ -34,6 +35,29 @@ void DeskView::display(const sim::DesktopSnapshot& desk)
 void DeskView::resizeEvent(QResizeEvent*)
 {
     m_drawn = layoutDesk(m_desk, size());
+}
+
+platform::WindowId DeskView::buttonAt(const QPoint& point) const
+{
+    // Front to back: the window in front takes the click.
+    for (auto w = m_drawn.crbegin(); w != m_drawn.crend(); ++w) {
+        if (!w->rect.contains(point))
+            continue;
+        for (const DrawnControl& c : w->controls) {
+            if (is(c, "Button") && c.enabled && c.rect.translated(w->rect.topLeft()).contains(point))
+                return c.id;
+        }
+        return 0;
+    }
+    return 0;
+}
+
+void DeskView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (const platform::WindowId button = buttonAt(event->pos()))
+        emit buttonClicked(button);
 }
 
 void DeskView::paintEvent(QPaintEvent*)

@@ -26,13 +26,19 @@ public:
 
     QSize sizeHint() const override { return QSize(640, 420); }
 
+    // The button drawn at that point of the view, 0 when none (a disabled one neither).
+    platform::WindowId buttonAt(const QPoint& point) const;
+
 signals:
     // After each paint.
     void painted();
+    // The user clicked a drawn button, as one clicks it in the client.
+    void buttonClicked(platform::WindowId button);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void paintWindow(QPainter& p, const DrawnWindow& w);

@@ -106,6 +106,7 @@ PracticeWindow::PracticeWindow(DemoWorld& demo, QWidget* parent)
     move(screen.topLeft() + QPoint(20, 20));
 
     connect(m_keypad, &Keypad::pressed, this, &PracticeWindow::pressKey);
+    connect(m_desk, &DeskView::buttonClicked, this, &PracticeWindow::clickButton);
     connect(m_relay, &ChangeRelay::changed, this, &PracticeWindow::refresh);
     m_demo.system().desktop().setChangeListener(m_relay->trigger());
     m_demo.keyboards().setChangeListener(m_relay->trigger());
@@ -340,6 +341,14 @@ void PracticeWindow::pressKey(int function)
     case KeyAction::None:
         break;
     }
+}
+
+void PracticeWindow::clickButton(platform::WindowId button)
+{
+    // The user's own click in the client: the button is clicked on the client's side.
+    sim::SimDesktop& desktop = m_demo.system().desktop();
+    sim::SimDesktop::ActingAs as(desktop.windowProcessId(button));
+    desktop.sendMessage(button, platform::msg::BmClick, 0, 0);
 }
 
 void PracticeWindow::choosePreset(int index)

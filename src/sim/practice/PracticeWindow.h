@@ -78,6 +78,7 @@ private:
     void rememberOrderDialog(const sim::DesktopSnapshot& desk);
     void refreshKeyboard();
     void pressKey(int function);
+    void clickButton(platform::WindowId button);
     void applyStock();
     std::string serial() const;
 

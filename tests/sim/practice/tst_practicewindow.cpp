@@ -110,6 +110,21 @@ private:
 
     void clickKey(int function) { click(m_window->keypad()->keyFor(function)); }
 
+    // A click on a button the view draws in the window with that title.
+    void clickDrawnButton(const QString& title, const QString& text)
+    {
+        for (const DrawnWindow& w : m_window->desk()->drawn()) {
+            for (const auto& c : w.controls) {
+                if (w.title == title && c.className == QStringLiteral("Button") && c.text.trimmed() == text) {
+                    QTest::mouseClick(m_window->desk(), Qt::LeftButton, Qt::NoModifier,
+                                      c.rect.translated(w.rect.topLeft()).center());
+                    return;
+                }
+            }
+        }
+        QFAIL(qPrintable(QStringLiteral("no button %1 in %2").arg(text, title)));
+    }
+
     // The keyboard's own switch key: the program follows the keyboard into trading mode.
     void switchTradingModeOn()
     {
@@ -220,6 +235,10 @@ private slots:
         QTRY_VERIFY(dialogWithCombo());
         QVERIFY(!m_window->chooseLayout(0));
         QVERIFY(dialogWithCombo());
+        // The user closes it with a click on its 取消, and the layout may change again.
+        clickDrawnButton(QStringLiteral("闪电买入"), QStringLiteral("取消"));
+        QTRY_VERIFY(!dialogWithCombo());
+        QVERIFY(m_window->chooseLayout(0));
 
         m_window->chooseClient(DemoWorld::Client::Ths);
         QTRY_VERIFY(m_window->desk()->drawn().front().title.startsWith(QStringLiteral("同花顺")));
