@@ -97,7 +97,8 @@ struct FakeTdx::OrderDialog
     long long maxValue = -1;              // the maximum as shown, once it is a number
 };
 
-FakeTdx::FakeTdx(SimSystem& system, FakeTdxOptions options) : m_system(system), m_options(std::move(options))
+FakeTdx::FakeTdx(SimSystem& system, FakeTdxOptions options)
+    : m_system(system), m_options(std::move(options)), m_hotkeyOrder(m_options.hotkeyOrder)
 {
     const std::u16string exe = m_options.is64Bit ? u"tdxw64.exe" : u"tdxw.exe";
     ProcessSpec spec;
@@ -176,6 +177,18 @@ void FakeTdx::setCurrentStock(const std::u16string& code, const std::u16string& 
     m_price = price;
 }
 
+void FakeTdx::setHotkeyOrder(const TdxOrderOptions& order)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hotkeyOrder = order;
+}
+
+TdxOrderOptions FakeTdx::hotkeyOrder() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_hotkeyOrder;
+}
+
 void FakeTdx::showPage(const std::u16string& page)
 {
     m_options.page = page;
@@ -215,7 +228,7 @@ std::intptr_t FakeTdx::mainProc(WindowId window, std::uint32_t message, std::uin
     if (message == msg::KeyDown) {
         auto key = m_options.hotkeys.find(static_cast<int>(wParam));
         if (key != m_options.hotkeys.end()) {
-            openOrderDialog(key->second, m_options.hotkeyOrder);
+            openOrderDialog(key->second, hotkeyOrder());
             return 0;
         }
     }

@@ -87,6 +87,10 @@ public:
     const FakeTdxOptions& options() const { return m_options; }
 
     void setCurrentStock(const std::u16string& code, const std::u16string& name, const std::u16string& price);
+    // What the hot keys open from now on (the options' hotkeyOrder until then): the maximum
+    // quantity and its delay, for example.
+    void setHotkeyOrder(const TdxOrderOptions& order);
+    TdxOrderOptions hotkeyOrder() const;
     // The main window's title becomes "<mainTitle> - <page>".
     void showPage(const std::u16string& page);
     // 64-bit: starts TC.exe (no-op when it runs).
@@ -157,6 +161,7 @@ private:
     std::u16string m_name = u"浦发银行";
     std::u16string m_price = u"10.52";
     WindowId m_lastNotice = 0;
+    TdxOrderOptions m_hotkeyOrder;
     int m_nextContract = 1001;
 };
 

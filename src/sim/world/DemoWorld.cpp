@@ -60,8 +60,8 @@ DemoWorld::~DemoWorld()
 {
     m_typing.reset();
     m_system->stopEventThread();
-    m_tdx.reset();
     m_ths.reset();
+    m_tdx.reset();
 }
 
 void DemoWorld::installThs()
@@ -69,6 +69,8 @@ void DemoWorld::installThs()
     sim::FakeThsOptions options;
     options.activate = false; // the TDX stays in front
     m_ths = std::make_unique<sim::FakeThs>(*m_system, options);
+    m_ths->setCurrentStock(m_stock.code.toStdU16String(), m_stock.name.toStdU16String());
+    m_typing->setThs(m_ths.get());
 
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     const QString directory = data + QStringLiteral("/demo-ths");
@@ -104,6 +106,44 @@ void DemoWorld::installThs()
         if (file.open(QIODevice::WriteOnly))
             file.write(QTextCodec::codecForName("GB2312")->fromUnicode(json));
     }
+}
+
+void DemoWorld::setStock(const Stock& stock)
+{
+    m_stock = stock;
+    m_tdx->setCurrentStock(stock.code.toStdU16String(), stock.name.toStdU16String(),
+                           stock.price.toStdU16String());
+    sim::TdxOrderOptions order = m_tdx->hotkeyOrder();
+    order.maxQuantity = stock.maxQuantity;
+    m_tdx->setHotkeyOrder(order);
+    m_ths->setCurrentStock(stock.code.toStdU16String(), stock.name.toStdU16String());
+}
+
+void DemoWorld::showClient(Client client)
+{
+    if (client == Client::Tdx) {
+        m_tdx->activate();
+        return;
+    }
+    m_ths->activate();
+}
+
+bool DemoWorld::restartTdx(const sim::TdxLayout& layout)
+{
+    if (!m_tdx->orderDialogs().empty())
+        return false;
+    // No event of the old client may be running while it goes.
+    m_system->stopEventThread();
+    m_typing->setTdx(nullptr);
+    sim::FakeTdxOptions options = m_tdx->options();
+    options.layout = layout;
+    options.hotkeyOrder = m_tdx->hotkeyOrder();
+    m_tdx.reset();
+    m_tdx = std::make_unique<sim::FakeTdx>(*m_system, options);
+    setStock(m_stock);
+    m_typing->setTdx(m_tdx.get());
+    m_system->startEventThread();
+    return true;
 }
 
 platform::Services DemoWorld::services(const platform::Services& host) const
@@ -156,8 +196,7 @@ bool DemoWorld::runCommand(const QString& line)
     if (command == QLatin1String("stock")) {
         if (words.size() != 4)
             return false;
-        m_tdx->setCurrentStock(words.at(1).toStdU16String(), words.at(2).toStdU16String(),
-                               words.at(3).toStdU16String());
+        setStock({words.at(1), words.at(2), words.at(3), m_stock.maxQuantity});
         qDebug().noquote() << "Demo control:" << line;
         return true;
     }

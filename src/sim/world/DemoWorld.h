@@ -33,8 +33,9 @@
 class QTimer;
 
 namespace sim {
-class FakeTdx;
 class FakeThs;
+class FakeTdx;
+struct TdxLayout;
 class KeyboardSimulator;
 class SimSystem;
 class TradeKeyTyping;
@@ -66,6 +67,31 @@ public:
     sim::FakeThs& ths() { return *m_ths; }
     sim::TradeKeyTyping& typing() { return *m_typing; }
 
+    // The stock both clients show in their next order dialog, with the most the account can buy
+    // or sell of it.
+    struct Stock
+    {
+        QString code;
+        QString name;
+        QString price;
+        long long maxQuantity = 10000;
+    };
+    void setStock(const Stock& stock);
+    Stock stock() const { return m_stock; }
+
+    enum class Client
+    {
+        Tdx,
+        Ths
+    };
+    // Brings that client's main window to the front (the keyboard types into it), starting 同花顺
+    // the first time it is asked for.
+    void showClient(Client client);
+    // Ends the TDX and starts it again laid out as that build (a broker's TDX), in front, with the
+    // current stock. Refused (false) while one of its order dialogs is open: the program may be
+    // reading it.
+    bool restartTdx(const sim::TdxLayout& layout);
+
     // Follows commands appended to file from now on (what is in it already counts too).
     void followCommands(const QString& file);
     // One command line; false when it is not understood.
@@ -79,6 +105,7 @@ private:
     std::unique_ptr<sim::SimSystem> m_system;
     std::unique_ptr<sim::FakeTdx> m_tdx;
     std::unique_ptr<sim::FakeThs> m_ths;
+    Stock m_stock{QStringLiteral("600000"), QStringLiteral("浦发银行"), QStringLiteral("10.52")};
     std::unique_ptr<sim::TradeKeyTyping> m_typing;
     QString m_commandFile;
     qint64 m_commandOffset = 0;
