@@ -761,6 +761,9 @@ void ConnectionManager::devDataResp(IConnection* connection)
         emit tradeTypeSet(parser->priceType(), parser->keyFunction(), 0);
         break;
     case Protocol::Cmd::TradeKeyPressedFlag:
+        // The keyboard types this one's quantity itself, at the pace of its delays.
+        if (m_worker)
+            m_worker->onKeyboardDelays(parser->keyDownDelay(), parser->keyUpDelay());
         emit tradeTypeSet(parser->priceType(), parser->keyFunction(), parser->reason());
         break;
     default:
@@ -1077,7 +1080,9 @@ void ConnectionManager::onNotice(int action, int reason)
 
 void ConnectionManager::clickButton(trade::HWND button)
 {
-    WindowRequests::clickButton(button);
+    const bool clicked = WindowRequests::clickButton(button);
+    if (m_worker)
+        m_worker->onButtonClicked(button, clicked);
 }
 
 void ConnectionManager::closeWindow(trade::HWND window)

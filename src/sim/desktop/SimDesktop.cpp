@@ -183,7 +183,7 @@ void SimDesktop::enter()
         return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_events.empty() || m_events.begin()->first.first > m_clock.nowMs())
+        if (m_events.empty() || m_events.begin()->first.first > m_clock.monotonicMs())
             return;
     }
     runPendingLocked(true);
@@ -222,7 +222,7 @@ std::intptr_t SimDesktop::dispatch(WindowId window, std::uint32_t message, std::
         pid = w->pid;
         if (w->recording) {
             w->log.push_back(
-                {message, wParam, lParam, t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs()});
+                {message, wParam, lParam, t_eventTime != NoEventTime ? t_eventTime : m_clock.monotonicMs()});
             if (w->log.size() > 512)
                 w->log.pop_front();
         }
@@ -1066,7 +1066,7 @@ unsigned SimDesktop::sendInput(const Input* inputs, unsigned count)
                 m_keyState[vk::MButton] = false;
             record.cursorX = m_cursorX;
             record.cursorY = m_cursorY;
-            record.timeMs = t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs();
+            record.timeMs = t_eventTime != NoEventTime ? t_eventTime : m_clock.monotonicMs();
             m_inputLog.push_back(record);
         }
     }
@@ -1373,7 +1373,7 @@ void SimDesktop::scheduleAfter(int delayMs, ProcessId pid, WindowId window, std:
 
 std::int64_t SimDesktop::now()
 {
-    return t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs();
+    return t_eventTime != NoEventTime ? t_eventTime : m_clock.monotonicMs();
 }
 
 void SimDesktop::runPending()
@@ -1395,7 +1395,7 @@ void SimDesktop::runPendingLocked(bool wait)
         std::shared_ptr<Event> event;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            const std::int64_t now = m_clock.nowMs();
+            const std::int64_t now = m_clock.monotonicMs();
             for (auto it = m_events.begin(); it != m_events.end() && it->first.first <= now;) {
                 auto& candidate = it->second;
                 if (candidate->window && !m_windows.count(candidate->window)) {

@@ -203,9 +203,10 @@ public:
 
     // ---- time
     // The desktop's time: inside an event the time it was due (an event that runs late still
-    // schedules and stamps relative to its own time), else the clock's.
+    // schedules and stamps relative to its own time), else the clock's monotonic reading (as
+    // Windows' message times and timers are: a change of the system time moves none of them).
     std::int64_t now();
-    // Runs fn as process pid at atMs (clock time), or as soon after as the desktop is next used.
+    // Runs fn as process pid at atMs (the desktop's time, above), or as soon after as the desktop is next used.
     // With a window, the event is dropped when that window no longer exists by then.
     void scheduleAt(std::int64_t atMs, ProcessId pid, WindowId window, std::function<void()> fn);
     void scheduleAfter(int delayMs, ProcessId pid, WindowId window, std::function<void()> fn);

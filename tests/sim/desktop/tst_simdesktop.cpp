@@ -593,11 +593,11 @@ void TestSimDesktop::eventThreadRunsDueEventsInRealTime()
     std::promise<std::pair<WindowId, std::int64_t>> came;
     auto hook = desktop.hookForeground(
         [&](WindowId w) {
-            came.set_value({w, systemClock().nowMs()});
+            came.set_value({w, systemClock().monotonicMs()});
         },
         nullptr);
     system.startEventThread();
-    const std::int64_t due = systemClock().nowMs() + 30;
+    const std::int64_t due = systemClock().monotonicMs() + 30;
     desktop.scheduleAt(due, app, dialog, [&] { desktop.setForegroundWindow(dialog); });
 
     // Nobody touches the desktop: the event thread brings the dialog up when it is due.
