@@ -90,8 +90,10 @@ struct Desk
     {
         tdx = std::make_unique<sim::FakeTdx>(sim.system, std::move(options));
         tdx->setCurrentStock(u"600000", u"浦发银行", u"10.52");
-        QObject::connect(&worker, &EditBoxChangeWorker::requestClickButton, &context, &WindowRequests::clickButton,
-                         Qt::DirectConnection);
+        QObject::connect(
+            &worker, &EditBoxChangeWorker::requestClickButton, &context,
+            [this](trade::HWND button) { worker.onButtonClicked(button, WindowRequests::clickButton(button)); },
+            Qt::DirectConnection);
         QObject::connect(&worker, &EditBoxChangeWorker::requestCloseWindow, &context, &WindowRequests::closeWindow,
                          Qt::DirectConnection);
     }
