@@ -351,6 +351,9 @@ private slots:
         QTest::newRow("reserved") << "默认配置";
         // Stored as "@@Variant(1)": a text, which the settings file's damage check must keep.
         QTest::newRow("looks like an encoded value") << "@Variant(1)";
+        // Quoted in the list because of the comma or '=': one text, not a value of its own.
+        QTest::newRow("comma before an encoded value") << "a,@Variant(1)";
+        QTest::newRow("equals sign before an encoded value") << "a=@DateTime(1)";
     }
 
     void namesThatAreNotFileNames()
