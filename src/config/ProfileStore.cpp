@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QSettings>
 
 #include <cmath>
@@ -101,14 +102,24 @@ bool readJsonObject(const QString& path, QJsonObject& object, bool& opened)
     return true;
 }
 
+// Writes the file as a whole or not at all: the document goes to a new file beside it, which
+// replaces the old one only once every byte is written and on the disk, and is then read back.
+// Unbuffered, so that a write the disk cut short is seen (a buffered one is not). A full disk
+// leaves the old file as it was and reports failure.
 bool writeJsonObject(const QString& path, const QJsonObject& object)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    const QByteArray document = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
-    file.close();
-    return true;
+    if (file.write(document) != document.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+        return false;
+    QFile written(path);
+    return written.open(QIODevice::ReadOnly) && written.readAll() == document;
 }
 
 } // namespace
