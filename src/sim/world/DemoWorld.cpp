@@ -49,6 +49,9 @@ DemoWorld::DemoWorld(int keyboards, QObject* parent)
     m_typing->setTdx(m_tdx.get());
     m_typing->observe(*m_keyboards);
     installThs();
+    // Made after it, 同花顺's main window lies above the TDX's, which keeps the foreground: the
+    // TDX is raised as well, so that it is in front in every sense.
+    m_system->desktop().bringWindowToTop(m_tdx->mainWindow());
     m_system->startEventThread();
 
     const QString control = qEnvironmentVariable("ZENTRIK_SIM_CONTROL");
