@@ -1,12 +1,14 @@
 // Process entry: one clock per user. A second start asks the first to show its clock and ends.
 // "zentrikclock --demo" (or ZENTRIK_DEMO=1) runs on simulated keyboards and a simulated trading
-// desktop.
+// desktop, drawn beside the clock by the practice window.
 
 #include "app/FatalError.h"
 #include "app/MessageHandler.h"
 #include "app/PlatformBackends.h"
 #include "app/SingleApplication.h"
 #include "clock/Widget.h"
+#include "keyboardlink/manager/ConnectionManager.h"
+#include "sim/practice/PracticeWindow.h"
 #include "sim/world/DemoWorld.h"
 #include "trade/TradeTypes.h"
 
@@ -40,13 +42,25 @@ int main(int argc, char* argv[])
 
     // The window goes before the backends and the application object, also after a failure.
     std::unique_ptr<Widget> window;
+    std::unique_ptr<practice::PracticeWindow> practiceWindow;
     const int exitCode = runReportingFatalErrors([&] {
         window = std::make_unique<Widget>();
         QObject::connect(app.get(), &SingleApplication::instanceStarted, window.get(),
                          &Widget::activateFromOtherInstance);
         window->show();
+        if (DemoWorld* demo = backends.demo()) {
+            practiceWindow = std::make_unique<practice::PracticeWindow>(*demo);
+            Widget* clock = window.get();
+            practiceWindow->setRestrictionsChanged([clock] {
+                if (Core::ConnectionManager* manager = clock->connectionManager())
+                    emit manager->reloadCfg();
+            });
+            practiceWindow->show();
+            window->raise(); // the clock stays on top of it
+        }
         return app->exec();
     });
+    practiceWindow.reset();
     window.reset();
     return exitCode;
 }

@@ -5,18 +5,25 @@
 #include "clock/dialogs/CustomerServiceDialog.h"
 #include "clock/dialogs/SetDlg.h"
 #include "config/ConfigManager.h"
+#include "keyboardlink/connection/RawHIDConnection.h"
 #include "keyboardlink/manager/ConnectionManager.h"
 #include "keyboardlink/protocol/DataParser.h"
 #include "keyboardlink/protocol/Protocol.h"
+#include "keyboardui/SettingsDialog.h"
 #include "platform/api/Platform.h"
 #include "resources/Resources.h"
 #include "trade/Clicker.h"
 #include "trade/EditBoxChangeWorker.h"
 #include "trade/ForegroundClientCheck.h"
+#include "trade/KeyboardReports.h"
 #include "trade/OutcomeMessages.h"
 #include "trade/ProcessUtils.h"
 #include "trade/StockRules.h"
 #include "trade/WindowUtils.h"
+#include "tradeconfig/TdxCfgDlg.h"
+#include "tradeconfig/ThsCfgDlg.h"
+#include "tradeconfig/ThsMenu.h"
+#include "tradeconfig/ThsPresetFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,6 +43,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -67,9 +75,10 @@ const QString kSoundTradeOff = QStringLiteral(":/media/tradeoff.wav");
 Widget::Widget(QWidget* parent) : QWidget(parent)
 {
     initResources();
-    // Stock table: the stock lookup adds it here. Process utility: added with the trade
-    // automation menus. The alarm and auto-switch flags start set.
+    // Stock table: the stock lookup adds it here. The alarm and auto-switch flags start set.
+    m_processUtils = new ProcessUtils(this);
     m_clicker = new Clicker(this);
+    m_thsMenu = new ThsMenu(this, this);
     m_alarmEnabled = true;
     m_autoSwitch = true;
 
@@ -78,7 +87,7 @@ Widget::Widget(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_QuitOnClose);
     setAttribute(Qt::WA_TranslucentBackground);
 
-    m_processUtils = new ProcessUtils(this);
+    // Where the THS client keeps the code of the stock in front (read by the stock lookup).
     m_processUtils->setOffset(QStringLiteral("0x1E96650"));
     m_customerServiceDialog = new CustomerServiceDialog(this);
 
@@ -137,7 +146,7 @@ Widget::~Widget()
     delete m_connectionManager;
     m_connectionManager = nullptr;
     onUndimScreenTriggered();
-    // Tray icon: hidden and scheduled for deletion here.
+    hideTrayIcon(true);
     delete m_workOffTimer;
     m_workOffTimer = nullptr;
     qDebug().noquote() << "Widget析构函数完成";
@@ -189,19 +198,21 @@ void Widget::startKeyboardLink()
 
 void Widget::connectKeyboardLink()
 {
-    // Keyboard settings dialog: created hidden here, its onKeyMapDataLoad connected to the
-    // manager's sendKeyMapData.
+    m_settingsDialog = new SettingsDialog(this);
+    connect(m_connectionManager, &Core::ConnectionManager::sendKeyMapData, m_settingsDialog,
+            &SettingsDialog::onKeyMapDataLoad);
     connect(m_connectionManager, &Core::ConnectionManager::updateDevState, this,
             &Widget::slot_update_dev_state);
     connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onAppChanged);
+    connect(m_connectionManager, &Core::ConnectionManager::appActivated, this, &Widget::onThsVariantChanged);
     connect(m_connectionManager, &Core::ConnectionManager::mouseClick, this, &Widget::onTradingClientClick);
     m_connectionManager->setStockCheck(m_stockCheck);
     connect(m_connectionManager, &Core::ConnectionManager::notice, this, &Widget::onNotice);
     EditBoxChangeWorker* worker = m_connectionManager->worker();
     connect(worker, &EditBoxChangeWorker::tradeCompleted, this, &Widget::onTradeCompleted);
-    // Order dialog worker: its requestOpenTestDialog, requestShowConfigPrompt and
-    // requestSwitchProfile are connected here to openTestDialog, showConfigPrompt and
-    // showSwitchProfilePrompt, which come with the TDX configuration dialog.
+    connect(worker, &EditBoxChangeWorker::requestOpenTestDialog, this, &Widget::openTestDialog);
+    connect(worker, &EditBoxChangeWorker::requestShowConfigPrompt, this, &Widget::showConfigPrompt);
+    connect(worker, &EditBoxChangeWorker::requestSwitchProfile, this, &Widget::showSwitchProfilePrompt);
 }
 
 void Widget::stopKeyboardLink()
@@ -215,9 +226,12 @@ void Widget::stopKeyboardLink()
 
 void Widget::closeDialogs()
 {
-    // Dialogs: close the THS configuration dialog and the keyboard settings dialog if they exist.
     if (m_setDlg)
         m_setDlg->close();
+    if (m_thsCfgDlg)
+        m_thsCfgDlg->close();
+    if (m_settingsDialog)
+        m_settingsDialog->close();
 }
 
 // ---------------------------------------------------------------- settings and style
@@ -247,14 +261,6 @@ void Widget::applySettings()
     adjustSize();
 
     buildMenus();
-}
-
-void Widget::buildMenus()
-{
-    // Menus: the main menu, the stock menu, their submenus and the tray icon are built here; the
-    // always-on-top step below keeps its place among them.
-    applyAlwaysOnTop();
-    applyAutostart();
 }
 
 void Widget::restyleLabels()
@@ -428,12 +434,12 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
 {
     if (!dataParser)
         return;
-    // Outcome reports (status 2 … 12) are spoken by the trade reporting, added here.
-    if (dataParser->status() != 0)
+    if (dataParser->status() != 0) {
+        reportTradeOutcome(*dataParser);
         return;
+    }
+    loadSettingsDialog(dataParser);
     const bool on = dataParser->workState();
-    // Menus: the check marks of the software, speed, price-type and keyboard entries are
-    // refreshed here from the same answer.
     switch (dataParser->command()) {
     case Protocol::Cmd::SwitchSoft:
     case 0x31: // the software parameter
@@ -444,10 +450,12 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
             else if (dataParser->soft() == Protocol::Soft::Tdx)
                 playStatusSound(kSoundToTdx);
         }
+        refreshAllCheckMarks(*dataParser);
         break;
     case Protocol::Cmd::ToggleWorkState:
     case Protocol::Cmd::SetWorkState:
         m_connectionManager->onTradeStateChanged(on);
+        refreshAllCheckMarks(*dataParser);
         if (on) {
             showStatus(*dataParser);
             playStatusSound(kSoundTradeOn);
@@ -464,16 +472,157 @@ void Widget::slot_update_dev_state(DataParser* dataParser)
         } else {
             clearStatus();
         }
+        refreshAllCheckMarks(*dataParser);
         break;
     case Protocol::Cmd::SpeedKey:
     case Protocol::Cmd::SetSpeed:
-    case Protocol::Cmd::SetBuyIndex:
+        refreshSpeedMarks(dataParser->speed());
         if (on)
             showStatus(*dataParser);
         break;
+    case Protocol::Cmd::SetBuyIndex:
+        refreshPriceTypeMarks(dataParser->priceType());
+        if (on)
+            showStatus(*dataParser);
+        break;
+    case Protocol::Cmd::TradeKeyUsed:
+        if (on)
+            speak(OutcomeMessages::tradeKeyUsedText(dataParser->keyFunctionName(), dataParser->reason(),
+                                                    dataParser->elapsedMs()));
+        break;
+    case Protocol::Cmd::Confirmed:
+        speak(QStringLiteral("已确认"));
+        break;
     default:
+        // The answers to the device parameters.
+        if (const auto id = devParamFromCommand(dataParser->command())) {
+            if (*id == DevParamId::BuyConfirm || *id == DevParamId::SellConfirm)
+                trade_confirm_tip(dataParser, true);
+            refreshKeyboardMenuMarks(*dataParser);
+            refreshOrderMenuMarks(*dataParser);
+        }
         break;
     }
+}
+
+// ---------------------------------------------------------------- keyboard settings dialog
+
+void Widget::slot_action_devSetting_clicked()
+{
+    m_settingsDialog->loadDeviceValues();
+    m_settingsDialog->loadForm();
+    // The keyboard's answer loads the dialog once more, with what it holds now.
+    m_connectionManager->reloadState();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    m_settingsDialog->move((available.width() - m_settingsDialog->width()) / 2,
+                           (available.height() - m_settingsDialog->height()) / 2);
+    m_settingsDialog->exec();
+}
+
+DataParser* Widget::activeDeviceState() const
+{
+    const RawHIDConnection* active = m_connectionManager ? m_connectionManager->activeConnection() : nullptr;
+    return active ? active->dataParser() : nullptr;
+}
+
+void Widget::loadSettingsDialog(DataParser* dataParser)
+{
+    // With several keyboards the dialog shows and edits the active one only.
+    if (!m_settingsDialog || dataParser != activeDeviceState())
+        return;
+    m_settingsDialog->loadDeviceValues();
+    // A full state answer (the greeting, a reload) also resets what the form edits.
+    if (dataParser->command() == Protocol::Cmd::ReloadState ||
+        dataParser->command() == Protocol::Cmd::DeviceInfo)
+        m_settingsDialog->loadForm();
+}
+
+QVariantMap Widget::deviceSettingsOf(const DataParser& state)
+{
+    return {{QStringLiteral("build"), state.build().toInt()},
+            {QStringLiteral("trade"), state.tradeOnStartup()},
+            {QStringLiteral("numlock"), state.numLock()},
+            {QStringLiteral("cancel"), state.cancelAll()},
+            {QStringLiteral("query"), state.queryKey()},
+            {QStringLiteral("cost"), state.costStat()},
+            {QStringLiteral("buyconfirm"), state.buyConfirm()},
+            {QStringLiteral("sellconfirm"), state.sellConfirm()},
+            {QStringLiteral("fnkey"), state.fnKey()},
+            {QStringLiteral("soft"), state.soft()},
+            {QStringLiteral("focus"), state.focus()},
+            {QStringLiteral("speed"), state.speed()},
+            {QStringLiteral("keydowndelay"), state.keyDownDelay()},
+            {QStringLiteral("keyupdelay"), state.keyUpDelay()},
+            {QStringLiteral("ledcolor"), state.ledColor()}};
+}
+
+QVariantMap Widget::deviceSettings() const
+{
+    const DataParser* state = activeDeviceState();
+    return state ? deviceSettingsOf(*state) : QVariantMap();
+}
+
+QString Widget::deviceSerialNumber() const
+{
+    const DataParser* state = activeDeviceState();
+    return state ? state->serialNumber() : QString();
+}
+
+QPoint Widget::focusPosition(int softType) const
+{
+    ConfigManager* config = ConfigManager::instance();
+    return softType == Protocol::Soft::Ths ? config->thsPosition() : config->tdxPosition();
+}
+
+void Widget::setFocusPosition(int softType, const QPoint& position)
+{
+    ConfigManager* config = ConfigManager::instance();
+    if (softType == Protocol::Soft::Ths)
+        config->setThsPosition(position);
+    else
+        config->setTdxPosition(position);
+    config->saveConfig();
+}
+
+bool Widget::setDeviceParameter(DevParamId paramId, const QVariant& value)
+{
+    return m_connectionManager->setDeviceParameter(paramId, value.toInt());
+}
+
+bool Widget::devSave()
+{
+    return m_connectionManager->devSave();
+}
+
+bool Widget::isDeviceConnected() const
+{
+    return m_connectionManager->isDeviceConnected();
+}
+
+void Widget::switchDeviceSoft(int softId)
+{
+    m_connectionManager->switchSoftType(softId);
+}
+
+void Widget::devReload()
+{
+    m_connectionManager->reloadState();
+}
+
+void Widget::keyMapReload()
+{
+    m_connectionManager->requestKeyMap();
+}
+
+bool Widget::setKeyMap(const QByteArray& keyMap)
+{
+    return m_connectionManager->writeKeyMap(keyMap);
+}
+
+void Widget::setMultiKeyboardEnabled(bool enabled)
+{
+    m_connectionManager->setMultiKeyboardEnabled(enabled);
 }
 
 void Widget::onNotice(int action, int reason)
@@ -603,16 +752,6 @@ void Widget::toggleKeyboardWorkState()
 void Widget::handOffToSoundReminder(const QTime& time)
 {
     m_soundReminder->checkAlarm(time);
-}
-
-void Widget::showMainMenu(const QPoint&)
-{
-    // Menus: the main menu opens here.
-}
-
-void Widget::showContextMenu()
-{
-    // Menus: the order menu of the keyboard's current trading client.
 }
 
 
@@ -750,7 +889,7 @@ void Widget::slot_action_quit_clicked()
     onUndimScreenTriggered();
     closeDialogs();
     slot_action_save_clicked();
-    // Tray icon: hidden and scheduled for deletion here.
+    hideTrayIcon(true);
     QApplication::closeAllWindows();
     qDebug().noquote() << "资源清理完成，退出应用程序";
     QCoreApplication::quit();
@@ -773,8 +912,19 @@ void Widget::quickCleanup()
     stopKeyboardLink();
     onUndimScreenTriggered();
     closeDialogs();
-    // Tray icon: hidden here.
+    hideTrayIcon(false);
     qDebug().noquote() << "快速资源清理完成";
+}
+
+void Widget::hideTrayIcon(bool andDelete)
+{
+    if (!m_trayIcon)
+        return;
+    m_trayIcon->hide();
+    if (andDelete) {
+        m_trayIcon->deleteLater();
+        m_trayIcon = nullptr;
+    }
 }
 
 void Widget::stopAllTimers()
@@ -793,4 +943,64 @@ bool Widget::eventFilter(QObject* watched, QEvent* event)
                  << "From thread:" << QThread::currentThread();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- trading-client configuration
+
+TdxCfgDlg* Widget::tdxConfigDialog()
+{
+    if (!m_tdxCfgDlg) {
+        m_tdxCfgDlg = new TdxCfgDlg(this);
+        connect(m_tdxCfgDlg, &TdxCfgDlg::configChanged, this, [this] {
+            emit m_connectionManager->reloadCfg();
+            qDebug().noquote() << "配置已重新加载到工作线程";
+        });
+    }
+    return m_tdxCfgDlg;
+}
+
+bool Widget::runTdxConfigDialog(bool calibrationTab)
+{
+    TdxCfgDlg* dialog = tdxConfigDialog();
+    dialog->prepareForShowing(calibrationTab);
+    return dialog->exec() == QDialog::Accepted;
+}
+
+void Widget::slot_action_thsConfig_clicked()
+{
+    if (!m_thsCfgDlg) {
+        m_thsCfgDlg = new ThsCfgDlg(this);
+        connect(m_thsCfgDlg, &ThsCfgDlg::reflashThsMenu, this, &Widget::slot_reflash_ths_menu);
+    }
+    m_thsCfgDlg->showFor(m_thsMenu->softwareId());
+}
+
+void Widget::slot_reflash_ths_menu(QString actionName)
+{
+    if (!m_thsOrderMenu)
+        return;
+    const ThsMenu::FixedActions fixed = m_thsMenu->rebuild(m_thsOrderMenu, actionName);
+    connect(fixed.thsConfig, &QAction::triggered, this, &Widget::slot_action_thsConfig_clicked);
+    QAction* cancelAll = fixed.cancelAll;
+    connect(cancelAll, &QAction::triggered, this, [this, cancelAll] { slot_action_cancelAll_clicked(cancelAll); });
+}
+
+void Widget::slot_action_ths_menu_clicked(QString jsonFile)
+{
+    m_thsMenu->applyConfiguration(jsonFile, m_thsMenu->softwareId());
+}
+
+void Widget::onThsVariantChanged(int softwareId, int subtype)
+{
+    // THS is software 1; its variants are 11 (同花顺) and 12 (同花顺远航版).
+    if (softwareId != 1 || (subtype != 1 && subtype != 2))
+        return;
+    const int variant = 10 + subtype;
+    if (variant == m_thsMenu->softwareId())
+        return;
+    m_thsMenu->setSoftwareId(variant);
+    QString name;
+    if (ThsPresetFiles::currentConfigurationName(
+            ThsPresetFiles::thsInstallDirectory(variant) + QStringLiteral("xiadan.ini"), name))
+        m_thsMenu->setCurrentConfigurationName(name);
 }

@@ -10,6 +10,8 @@
 
 #include "clock/stocks/StockLinks.h"
 #include "clock/stocks/StockTable.h"
+#include "keyboardlink/protocol/DevParamId.h"
+#include "keyboardui/KeyboardSettingsHost.h"
 #include "trade/TradeTypes.h"
 
 #include <QDateTime>
@@ -18,25 +20,39 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
+
 class Clicker;
 class CustomerServiceDialog;
+class ConfigManager;
 class DataParser;
 class DimmerWidget;
 class ForegroundClientCheck;
 class ProcessUtils;
+class QAction;
+class QActionGroup;
 class QLabel;
 class QMenu;
+class QMessageBox;
+class QStyle;
+class QSystemTrayIcon;
 class QTimer;
+class QUrl;
+class QVariant;
 class QVBoxLayout;
 class SetDlg;
+class SettingsDialog;
 class SoundReminder;
 class SpeechManager;
+class TdxCfgDlg;
+class ThsCfgDlg;
+class ThsMenu;
 
 namespace Core {
 class ConnectionManager;
 }
 
-class Widget : public QWidget
+class Widget : public QWidget, public KeyboardSettingsHost
 {
     Q_OBJECT
 
@@ -71,6 +87,25 @@ public:
     SoundReminder* soundReminder() const { return m_soundReminder; }
     SpeechManager* speechManager() const { return m_speechManager; }
     ForegroundClientCheck* foregroundClientCheck() const { return m_clientCheck; }
+    ProcessUtils* processUtils() const { return m_processUtils; }
+
+    // ---- Keyboard settings dialog (高级设置): what it needs of the active keyboard, through the
+    // connection manager. It is loaded from the active keyboard's answers in slot_update_dev_state.
+    SettingsDialog* settingsDialog() const { return m_settingsDialog; }
+    // A keyboard's reported state under the keys the dialog reads.
+    static QVariantMap deviceSettingsOf(const DataParser& state);
+    QVariantMap deviceSettings() const override;
+    QString deviceSerialNumber() const override;
+    QPoint focusPosition(int softType) const override;
+    void setFocusPosition(int softType, const QPoint& position) override;
+    bool setDeviceParameter(DevParamId paramId, const QVariant& value) override;
+    bool devSave() override;
+    bool isDeviceConnected() const override;
+    void switchDeviceSoft(int softId) override;
+    void devReload() override;
+    void keyMapReload() override;
+    bool setKeyMap(const QByteArray& keyMap) override;
+    void setMultiKeyboardEnabled(bool enabled) override;
 
     // ---- Stock lookup, appearance dialog, dimmer, autostart, about and support
     // The entry of the user's start-at-login list ("Run" value on Windows).
@@ -79,7 +114,6 @@ public:
     const StockLinks::Stock& currentStock() const { return m_currentStock; }
     QString clickedStockCode() const { return m_clickedStockCode; }
     QString stockDatabasePath() const { return m_stockDatabasePath; }
-    QMenu* stockMenu();
     SetDlg* setDlg() const { return m_setDlg; }
     DimmerWidget* dimmer() const { return m_dimmer; }
     bool isDimmerShown() const { return m_dimmerShown; }
@@ -110,6 +144,15 @@ public slots:
     void slot_action_reset_appearance_clicked();
     void slot_action_save_clicked();
     void slot_action_quit_clicked();
+    // 键盘设置 ▸ 高级设置...: the keyboard settings dialog, loaded afresh, centred and modal.
+    void slot_action_devSetting_clicked();
+
+    // ---- Trading-client configuration: the TDX and THS dialogs (slot_action_tdxConfig_clicked,
+    // openTestDialog, slot_action_thsConfig_clicked below) and the THS menu's content.
+    // Fills the THS order menu anew; a non-empty name is the configuration now in THS.
+    void slot_reflash_ths_menu(QString actionName);
+    // A configuration chosen in the THS order menu: applied to THS at once.
+    void slot_action_ths_menu_clicked(QString jsonFile);
 
     // Targets of the global hot keys.
     virtual void showContextMenu();      // Ctrl+Shift+Space: order menu of the current client
@@ -146,6 +189,60 @@ public slots:
     void slot_action_about_clicked();
     void slot_action_customer_service_clicked();
 
+    // ---- Menus, tray and their commands (WidgetMenus.cpp). Entries that carry a value (data
+    // code) get their action passed in.
+    void slot_action_top_clicked();
+    void slot_action_fixed_clicked();
+    void slot_action_speak_clicked();
+    void slot_action_alarmclock_clicked();
+    void slot_action_openUrl_clicked();
+    void slot_action_autoSwitch_clicked();
+    void slot_action_autoCheck_clicked();
+    void slot_action_softIndex_clicked(QAction* action);
+    void slot_action_download_clicked(QAction* action);
+    void slot_action_SpeedIndex_clicked(QAction* action);
+    void slot_action_querySwitch_clicked(QAction* action);
+    void slot_action_getFocus_clicked(QAction* action);
+    void slot_action_tradeOnStartup_clicked(QAction* action);
+    void slot_action_numLockOnStartup_clicked(QAction* action);
+    void slot_action_buyConfirm_clicked(QAction* action);
+    void slot_action_sellConfirm_clicked(QAction* action);
+    void slot_action_costTimeStat_clicked(QAction* action);
+    void slot_action_cancelAll_clicked(QAction* action);
+    void slot_action_devSave_clicked();
+    void slot_action_devReset_clicked();
+    void slot_action_devReboot_clicked();
+    void slot_action_update_clicked();
+    void slot_action_tdxConfig_clicked();
+    void slot_action_thsConfig_clicked();
+    void slot_action_limitPrice_clicked(QAction* action);
+    void slot_action_limitMinPrice_clicked(QAction* action);
+    void slot_action_notST_clicked(QAction* action);
+    void slot_action_onlyMain_clicked(QAction* action);
+    void slot_action_onlyZz_clicked(QAction* action);
+    void slot_action_quickSetAmount_clicked(QAction* action);
+    void slot_action_buyIndex_clicked(QAction* action);
+    void slot_action_tdxProfile_clicked(QAction* action);
+
+    // ---- Trade outcome reporting (WidgetOutcomes.cpp)
+    void trade_confirm_tip(DataParser* dataParser, bool all);
+    void showConfigPrompt(QString dataType, QString dialogTypeName);
+    void showSwitchProfilePrompt(QString profileName, QString dataType, QString dialogTypeName);
+    void openTestDialog();
+
+public:
+    QMenu* mainMenu() const { return m_mainMenu; }
+    QMenu* stockMenu() const { return m_stockMenu; }
+    QMenu* thsOrderMenu() const { return m_thsOrderMenu; }
+    QMenu* tdxOrderMenu() const { return m_tdxOrderMenu; }
+    QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
+    // The price type the keyboard last reported (re-applied when the TDX order menu is rebuilt).
+    int currentPriceType() const { return m_currentPriceType; }
+    // The box texts of the two calibration prompts.
+    static QString configPromptText(const QString& dataType, const QString& dialogTypeName);
+    static QString switchProfilePromptText(const QString& profileName, const QString& dataType,
+                                           const QString& dialogTypeName);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -166,6 +263,11 @@ protected:
     virtual void showMainMenu(const QPoint& globalPos);
     // Speech: hands a trade outcome to the speech manager.
     virtual void speak(const QString& text);
+    // The message boxes of the menu commands and prompts (a box's result; tests answer them).
+    virtual int runMessageBox(QMessageBox& box);
+    // The TDX configuration dialog, on its calibration tab or its first one; true when the user
+    // accepted it.
+    virtual bool runTdxConfigDialog(bool calibrationTab);
 
 private:
     void buildInterface();
@@ -174,13 +276,47 @@ private:
     void stopKeyboardLink();
     void applySettings();
     void buildMenus();
+    // The pieces of buildMenus (WidgetMenus.cpp), in build order.
+    QMenu* newMenu(const QString& title, const QString& icon, bool styled, bool bigFont);
+    QAction* addEntry(QMenu* menu, const QString& text, const QString& icon, void (Widget::*slot)());
+    QAction* addEntry(QMenu* menu, const QString& text, const QString& icon, const QVariant& data,
+                      void (Widget::*slot)(QAction*));
+    void buildAppearanceMenu();
+    void buildTradingMenu();
+    void buildPriceMenu();
+    void loadThsOrderMenu();
+    void loadTdxOrderMenu();
+    void buildSpeedMenu();
+    void buildKeyboardMenu();
+    void buildTrayIcon();
+    void applyMenuStyle(QMenu* menu);
+    void refreshTdxProfiles();
+    // Keyboard parameter entries: the mark waits for the keyboard's answer.
+    void requestKeyboardParameter(QAction* action, DevParamId id);
+    // Software, speed and price type: the group's mark waits for the keyboard's answer.
+    void requestGroupValue(QAction* action, const std::function<bool(int)>& send);
+    void writeRestriction(QAction* action, void (ConfigManager::*set)(bool));
+    void switchTdxProfile(const QString& name);
+    void openPage(const QUrl& url);
+    void rebuildTdxOrderMenu();
+    // Check-mark refresh rules (WidgetOutcomes.cpp).
+    void refreshAllCheckMarks(const DataParser& state);
+    void refreshSoftwareMarks(int soft);
+    void refreshSpeedMarks(int speed);
+    void refreshPriceTypeMarks(int priceType);
+    void refreshOrderMenuMarks(const DataParser& state);
+    void refreshKeyboardMenuMarks(const DataParser& state);
+    void reportTradeOutcome(const DataParser& state);
     void restyleLabels();
     void restyleLabels(const QFont& font, const QColor& text, QColor background, int alpha);
     void writeAutostart(bool on);
+    void connectStockMenu();
     void startClipboardWatch(trade::HWND window);
     void registerHotkeys();
     void unregisterHotkeys();
     void closeDialogs();
+    // Hides the tray icon; when leaving, it is deleted as well.
+    void hideTrayIcon(bool andDelete);
     void forceActivate();
     void setStaysOnTopHint(bool on);
     QDateTime now() const;
@@ -188,6 +324,9 @@ private:
     void clearStatus();
     // A sound of the keyboard answers, played only while Features/TTS is on.
     void playStatusSound(const QString& file);
+    // The active keyboard's parser, null without one; and the dialog's loaders for its answers.
+    DataParser* activeDeviceState() const;
+    void loadSettingsDialog(DataParser* dataParser);
 
     QVBoxLayout* m_layout = nullptr;
     QLabel* m_label = nullptr;
@@ -222,13 +361,49 @@ private:
     ForegroundClientCheck* m_clientCheck = nullptr;
     SpeechManager* m_speechManager = nullptr;
     SoundReminder* m_soundReminder = nullptr;
+    ProcessUtils* m_processUtils = nullptr;
     Clicker* m_clicker = nullptr;
 
-    ProcessUtils* m_processUtils = nullptr;
+    // Menus and tray (all children of this window).
+    QStyle* m_menuStyle = nullptr;
+    QMenu* m_mainMenu = nullptr;
+    QMenu* m_stockMenu = nullptr;
+    QMenu* m_appearanceMenu = nullptr;
+    QMenu* m_tradingMenu = nullptr;
+    QMenu* m_downloadMenu = nullptr;
+    QMenu* m_priceMenu = nullptr;
+    QMenu* m_thsOrderMenu = nullptr;
+    QMenu* m_tdxOrderMenu = nullptr;
+    QMenu* m_speedMenu = nullptr;
+    QMenu* m_keyboardMenu = nullptr;
+    QActionGroup* m_softwareGroup = nullptr;
+    QActionGroup* m_speedGroup = nullptr;
+    QActionGroup* m_buyAmountGroup = nullptr;
+    QActionGroup* m_priceTypeGroup = nullptr;
+    QActionGroup* m_tdxProfileGroup = nullptr;
+    QAction* m_actionFixed = nullptr;
+    QAction* m_actionBoot = nullptr;
+    QAction* m_actionSpeak = nullptr;
+    QAction* m_actionAlarm = nullptr;
+    QAction* m_actionDim = nullptr;
+    QAction* m_actionAutoSwitch = nullptr;
+    QAction* m_actionAutoCheck = nullptr;
+    QSystemTrayIcon* m_trayIcon = nullptr;
+    // What the keyboard last reported (marks of the software, speed and price-type groups).
+    int m_currentSoft = 0;
+    int m_currentSpeed = 0;
+    int m_currentPriceType = -1;
+    // Trading-client configuration: the dialogs are made on first use and kept. The THS order
+    // menu is created with the other menus; ThsMenu fills it.
+    void onThsVariantChanged(int softwareId, int subtype);
+    TdxCfgDlg* tdxConfigDialog();
+    TdxCfgDlg* m_tdxCfgDlg = nullptr;
+    ThsCfgDlg* m_thsCfgDlg = nullptr;
+    ThsMenu* m_thsMenu = nullptr;
+    SettingsDialog* m_settingsDialog = nullptr;
     StockTable m_stockTable;
     StockLinks::Stock m_currentStock;
     QString m_clickedStockCode;
-    QMenu* m_stockMenu = nullptr;
     SetDlg* m_setDlg = nullptr;
     DimmerWidget* m_dimmer = nullptr; // no parent: deleted when the dimmer is turned off
     CustomerServiceDialog* m_customerServiceDialog = nullptr;

@@ -44,21 +44,14 @@ const int kThsLookupLimitMs = 3000;
 
 } // namespace
 
-QMenu* Widget::stockMenu()
+void Widget::connectStockMenu()
 {
-    if (!m_stockMenu) {
-        m_stockMenu = new QMenu(this);
-        QFont font = m_stockMenu->font();
-        font.setPointSize(12);
-        m_stockMenu->setFont(font);
-        // Link entries carry their template; it is filled in when the entry is chosen.
-        connect(m_stockMenu, &QMenu::triggered, this, [this](QAction* action) {
-            const QString urlTemplate = action->data().toString();
-            if (!urlTemplate.isEmpty())
-                QDesktopServices::openUrl(buildUrl(urlTemplate));
-        });
-    }
-    return m_stockMenu;
+    // Link entries carry their template; it is filled in when the entry is chosen.
+    connect(m_stockMenu, &QMenu::triggered, this, [this](QAction* action) {
+        const QString urlTemplate = action->data().toString();
+        if (!urlTemplate.isEmpty())
+            openPage(buildUrl(urlTemplate));
+    });
 }
 
 void Widget::showStockContextMenu()
@@ -237,7 +230,6 @@ const char16_t* const Widget::kAutostartEntry = u"ZENTRIKCLOCK";
 void Widget::onDimScreenTriggered()
 {
     m_dimmerShown = !m_dimmerShown;
-    auto* action = qobject_cast<QAction*>(sender());
     if (m_dimmerShown) {
         if (!m_dimmer) {
             m_dimmer = new DimmerWidget;
@@ -246,8 +238,8 @@ void Widget::onDimScreenTriggered()
     } else {
         onUndimScreenTriggered();
     }
-    if (action)
-        action->setIcon(QIcon(m_dimmerShown ? QStringLiteral(":/img/eyeon.png") : QStringLiteral(":/img/eyeoff.png")));
+    if (m_actionDim)
+        m_actionDim->setIcon(QIcon(m_dimmerShown ? QStringLiteral(":/img/eyeon.png") : QStringLiteral(":/img/eyeoff.png")));
 }
 
 void Widget::onUndimScreenTriggered()
@@ -263,14 +255,6 @@ void Widget::applyAutostart()
 {
     if (m_bootOnStartup)
         writeAutostart(true);
-}
-
-void Widget::slot_action_boot_clicked()
-{
-    m_bootOnStartup = !m_bootOnStartup;
-    if (auto* action = qobject_cast<QAction*>(sender()))
-        action->setIcon(QIcon(m_bootOnStartup ? QStringLiteral(":/img/boot_2.png") : QStringLiteral(":/img/boot_1.png")));
-    writeAutostart(m_bootOnStartup);
 }
 
 void Widget::writeAutostart(bool on)

@@ -2,7 +2,8 @@
 
 // The one settings object of the process: every persistent setting in "ZentrikClock.ini"
 // (UTF-8 INI in the writable application data location) and the TDX profiles (one JSON file per
-// profile under "profiles").
+// profile under "profiles"; their operations live in ProfileStore.cpp, the settings file's damage
+// filter in IniDamageFilter).
 //
 // Every operation is serialised by one recursive mutex: the GUI thread and the order dialog
 // worker's thread both use the store, and profile operations call each other. The store keeps no
@@ -165,6 +166,9 @@ public:
     // The directory of the executable behind a window, in the form profiles store it
     // ("C:/new_tdx"); empty when the process or its image path cannot be had.
     static QString executableDirectory(platform::WindowId window);
+    // The same for an image path as the system reports it ("C:\new_tdx\tdxw.exe" gives
+    // "C:/new_tdx"); empty when the path has no directory.
+    static QString imageDirectory(const QString& imagePath);
 
     // ---- value encodings, shared with anyone who reads such texts
     static QColor colorFromText(const QString& text);
@@ -189,6 +193,8 @@ private:
     void sync();
 
     void ensureBuiltInProfile();
+    // At start: loads the current profile's indices (the store is built with it).
+    void loadCurrentProfile();
     void writeProfileList(const QStringList& list);
     int legacyProfileGroupIndex(const QString& name);
     QString profileString(const QString& name, const QString& key);

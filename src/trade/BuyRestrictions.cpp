@@ -4,6 +4,7 @@
 #include "trade/StateMachine.h"
 #include "trade/StockRules.h"
 #include "trade/TradeOutcomeSink.h"
+#include "trade/TradeTypes.h"
 
 #include <QDebug>
 
@@ -50,11 +51,11 @@ platform::Desktop* BuyRestrictions::desktop() const
 int BuyRestrictions::restrictionReason(const QString& code, const QString& name) const
 {
     if (m_limits.onlyBond && !StockRules::isConvertibleBond(code))
-        return TradeAction::ReasonNotBond;
+        return trade::Reason::NotBond;
     if (m_limits.onlyMain && !StockRules::isMainBoard(code))
-        return TradeAction::ReasonNotMainBoard;
+        return trade::Reason::NotMainBoard;
     if (m_limits.notST && StockRules::isST(name))
-        return TradeAction::ReasonST;
+        return trade::Reason::ST;
     return 0;
 }
 
@@ -80,7 +81,7 @@ bool BuyRestrictions::priceLimitCheck()
         return true;
     }
 
-    m_sink.sendAction(TradeAction::Refused, TradeAction::ReasonPriceLimit);
+    m_sink.sendAction(trade::Action::Trade, trade::Reason::PriceLimit);
     m_machine.setStep(StateMachine::FinalStep);
     m_machine.markCommitted();
     platform::Desktop* d = desktop();
@@ -134,7 +135,7 @@ bool BuyRestrictions::amountLimitCheck(int& quantity)
     newQuantity -= newQuantity % lot;
     if (newQuantity < 1) {
         qDebug().noquote() << "❌ 调整后数量为0，无法交易：价格=" << price << "，限额=" << maxAmount;
-        m_sink.sendNotice(TradeAction::Refused, TradeAction::ReasonAmountLimit);
+        m_sink.sendNotice(trade::Action::Trade, trade::Reason::AmountLimit);
         return false;
     }
     qDebug().noquote() << "⚠️ 金额超限，自动调整数量：";

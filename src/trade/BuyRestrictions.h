@@ -30,16 +30,6 @@ struct BuyLimits
     static BuyLimits fromSettings(const SettingsReader& value);
 };
 
-// Trade actions and reasons of the rules (sent with the worker's actionSignal / notice).
-namespace TradeAction {
-constexpr int Refused = 64;
-constexpr int ReasonNotBond = 10;
-constexpr int ReasonNotMainBoard = 11;
-constexpr int ReasonST = 12;
-constexpr int ReasonPriceLimit = 15;
-constexpr int ReasonAmountLimit = 16;
-} // namespace TradeAction
-
 // Decides whether a buy in a TDX order dialog may go ahead and with what quantity. Works on the
 // state machine's record (the dialog, its price text, its code) and reports through the sink:
 // refusals as actions, the zero-quantity case as a notice, closing the dialog as a request.

@@ -1,6 +1,7 @@
 #include "trade/EditBoxChangeWorker.h"
 
 #include "config/ConfigManager.h"
+#include "keyboardlink/protocol/Protocol.h"
 #include "platform/api/Platform.h"
 #include "trade/FieldReaders.h"
 #include "trade/StockRules.h"
@@ -15,6 +16,12 @@
 namespace {
 
 using State = StateMachine::State;
+using trade::dialogKindName;
+using trade::isFixedQuantityType;
+using trade::splitRatio;
+using trade::tradeTypeName;
+namespace Action = trade::Action;
+namespace Reason = trade::Reason;
 
 constexpr qint64 DetectionLimitMs = 5000;
 constexpr int FastPassSleepMs = 1; // steps 3 and 5, where the quantity is being set or awaited
@@ -39,27 +46,7 @@ constexpr int SplitRetries = 2;
 constexpr int FixedQuantityAttempts = 3;
 constexpr int KeyboardTolerance = 99;
 
-constexpr int ActionThsDialog = 4;
-constexpr int ActionOrderVisible = 4;
-constexpr int ActionTdxDialog = 2;
-constexpr int ActionCancelConfirm = 4;
-constexpr int ActionCancelAll = 255;
-constexpr int ActionSecondKeyQuantity = 16;
-constexpr int ActionNoKeyboardQuantity = 32;
-constexpr int ActionTrade = 64;
-constexpr int NoticeKeyboardTimeout = 128;
-constexpr int NoticeOrderSubmitted = 255;
-
-constexpr int ReasonBuyZero = 1;
-constexpr int ReasonSellZero = 2;
-constexpr int ReasonNoMaximum = 8;
-constexpr int ReasonNoCode = 100;
-constexpr int ReasonNoQuantity = 101;
-constexpr int ReasonNoPrice = 102;
-constexpr int ReasonBadMaximum = 103;
-constexpr int ReasonNoMaximumIndex = 104;
-constexpr int ReasonFixedBuyEmpty = 107;
-constexpr int ReasonFixedSellEmpty = 108;
+constexpr qint64 ClickAnswerLimitMs = 1000; // the GUI thread's click of a button
 
 // What the process remembers across workers and dialogs.
 struct ProcessHistory
@@ -87,85 +74,6 @@ platform::Desktop* desktop()
     return platform::services().desktop;
 }
 
-bool isFixedQuantityType(int type)
-{
-    return type == 10 || (type >= 17 && type <= 20);
-}
-
-// 1 for 全仓, 2 … 5 for the 1/2 … 1/5 keys of either side, 0 for types without a split.
-int splitRatio(int type)
-{
-    const int unit = type % 10;
-    if ((type >= 11 && type <= 15) || (type >= 21 && type <= 25))
-        return unit;
-    return 0;
-}
-
-QString tradeTypeName(int type)
-{
-    switch (type) {
-    case 10:
-        return QStringLiteral("定额买");
-    case 11:
-        return QStringLiteral("全仓买");
-    case 12:
-        return QStringLiteral("1/2买");
-    case 13:
-        return QStringLiteral("1/3买");
-    case 14:
-        return QStringLiteral("1/4买");
-    case 15:
-        return QStringLiteral("1/5买");
-    case 17:
-        return QStringLiteral("融资市价买");
-    case 18:
-        return QStringLiteral("融资买");
-    case 19:
-        return QStringLiteral("市价买");
-    case 20:
-        return QStringLiteral("定额卖");
-    case 21:
-        return QStringLiteral("全仓卖");
-    case 22:
-        return QStringLiteral("1/2卖");
-    case 23:
-        return QStringLiteral("1/3卖");
-    case 24:
-        return QStringLiteral("1/4卖");
-    case 25:
-        return QStringLiteral("1/5卖");
-    case 29:
-        return QStringLiteral("市价卖");
-    default:
-        return QStringLiteral("交易类型%1").arg(type);
-    }
-}
-
-int dialogKind(const QString& title)
-{
-    if (title.contains(QStringLiteral("融资买")))
-        return 2;
-    if (title.contains(QStringLiteral("闪电买")))
-        return 0;
-    if (title.contains(QStringLiteral("闪电卖")))
-        return 1;
-    return 3;
-}
-
-QString dialogKindName(int kind)
-{
-    switch (kind) {
-    case 0:
-        return QStringLiteral("闪电买入");
-    case 1:
-        return QStringLiteral("闪电卖出");
-    case 2:
-        return QStringLiteral("闪电融资买入");
-    default:
-        return QStringLiteral("当前");
-    }
-}
-
 // A quantity as the client shows it: grouping and full-width spaces removed; 0 when it is not
 // a number.
 int quantityValue(const QString& text, bool* parsed = nullptr)
@@ -187,7 +95,8 @@ int quantityValue(const QString& text, bool* parsed = nullptr)
 
 EditBoxChangeWorker::EditBoxChangeWorker(StateMachine* stateMachine, QObject* parent)
     : QObject(parent), m_stateMachine(stateMachine), m_clock(stateMachine->clock()),
-      m_rules(*stateMachine, *this)
+      m_rules(*stateMachine, *this), m_keyDownMs(Protocol::FactoryKeyDelayMs),
+      m_keyUpMs(Protocol::FactoryKeyDelayMs)
 {
     trade::registerMetaTypes();
     {
@@ -267,9 +176,22 @@ void EditBoxChangeWorker::onTradeTypeSet(int buyIndex, int type, int flag)
 {
     Q_UNUSED(buyIndex)
     m_tradeType = type;
+    ++m_keyPresses;
     m_splitKey = flag != 0;
     if (flag)
         m_tradeTypeSetAt = now();
+}
+
+void EditBoxChangeWorker::onKeyboardDelays(int keyDownMs, int keyUpMs)
+{
+    // A keyboard that has not reported its delays (0) types with its factory ones.
+    m_keyDownMs = keyDownMs > 0 ? keyDownMs : Protocol::FactoryKeyDelayMs;
+    m_keyUpMs = keyUpMs > 0 ? keyUpMs : Protocol::FactoryKeyDelayMs;
+}
+
+int EditBoxChangeWorker::keyboardSettleMs() const
+{
+    return Protocol::slowestKeystrokeIntervalMs(m_keyDownMs, m_keyUpMs);
 }
 
 void EditBoxChangeWorker::onTradeCompleted(int tradeType)
@@ -294,7 +216,7 @@ void EditBoxChangeWorker::stop()
 
 qint64 EditBoxChangeWorker::now() const
 {
-    return m_clock.nowMs();
+    return m_clock.monotonicMs();
 }
 
 void EditBoxChangeWorker::sleepMs(int ms)
@@ -323,13 +245,16 @@ void EditBoxChangeWorker::performDetection(trade::WPARAM hwnd)
 
 void EditBoxChangeWorker::processState()
 {
-    const trade::HWND window = m_stateMachine->window();
-    const State state = m_stateMachine->state();
-    const unsigned step = m_stateMachine->step();
+    // One consistent moment of the record: the watcher may start another transaction at any
+    // time, and a window, state and step read one by one can mix two of them.
+    m_pass = m_stateMachine->snapshot();
+    const trade::HWND window = m_pass.window;
+    const State state = m_pass.state;
+    const unsigned step = m_pass.step;
     if (window != m_lastHwnd) {
         qDebug().noquote() << "窗口句柄变化，重置界面状态";
         m_lastHwnd = window;
-        m_stateMachine->setStep(0);
+        setStep(0);
     }
 
     const qint64 t = now();
@@ -376,7 +301,7 @@ void EditBoxChangeWorker::processState()
     case StateMachine::SelectDialog:
     case StateMachine::TradeConfirm:
         qDebug().noquote() << "未知状态，重置事务";
-        m_stateMachine->setStep(StateMachine::FinalStep);
+        setStep(StateMachine::FinalStep);
         break;
     }
 }
@@ -401,7 +326,7 @@ void EditBoxChangeWorker::handleMainWindow(State state, unsigned step, trade::HW
     // A client left topmost would cover the clock and the program's dialogs.
     if (window != own && WindowUtils::isTopMost(window))
         WindowUtils::cancelTopMost(window);
-    m_stateMachine->setStep(StateMachine::FinalStep);
+    setStep(StateMachine::FinalStep);
 }
 
 void EditBoxChangeWorker::handleThsDialog(unsigned step, trade::HWND window)
@@ -411,21 +336,21 @@ void EditBoxChangeWorker::handleThsDialog(unsigned step, trade::HWND window)
     case 0:
         if (isVisible(window)) {
             setMark();
-            sendAction(ActionThsDialog, 0);
-            m_stateMachine->advanceStep();
+            sendAction(Action::DialogVisible, 0);
+            advanceStep();
         }
         break;
     case 1:
         if (now() - markTime() >= ShortDialogMs && m_tradeType != 0) {
-            sendAction(ActionTrade, 0);
-            WindowUtils::pressEnter();
-            m_stateMachine->advanceStep();
+            sendAction(Action::Trade, 0);
+            pressEnterInto(window);
+            advanceStep();
         }
         break;
     case 2:
         if (m_tradeType != 0 && now() - markTime() >= ThsSecondEnterMs) {
-            WindowUtils::pressEnter();
-            m_stateMachine->setStep(StateMachine::FinalStep);
+            pressEnterInto(window);
+            setStep(StateMachine::FinalStep);
             m_tradeType = 0;
         }
         break;
@@ -441,8 +366,8 @@ void EditBoxChangeWorker::handleShortDialog(State state, unsigned step, trade::H
             return;
         setMark();
         if (state == StateMachine::OrderSubmitted)
-            sendNotice(NoticeOrderSubmitted, 0);
-        m_stateMachine->advanceStep();
+            sendNotice(Action::Submitted, 0);
+        advanceStep();
         return;
     }
     if (step != 1)
@@ -451,26 +376,26 @@ void EditBoxChangeWorker::handleShortDialog(State state, unsigned step, trade::H
     switch (state) {
     case StateMachine::TdxDialog:
         if (waited >= ShortDialogMs) {
-            sendAction(ActionTdxDialog, 0);
-            m_stateMachine->setStep(StateMachine::FinalStep);
+            sendAction(Action::TdxBox, 0);
+            setStep(StateMachine::FinalStep);
         }
         break;
     case StateMachine::OrderSubmitted:
         if (waited >= OrderSubmittedEnterMs) {
-            WindowUtils::pressEnter();
-            m_stateMachine->setStep(StateMachine::FinalStep);
+            pressEnterInto(window);
+            setStep(StateMachine::FinalStep);
         }
         break;
     case StateMachine::CancelConfirm:
         if (waited >= ShortDialogMs) {
-            sendAction(ActionCancelConfirm, 0);
-            m_stateMachine->setStep(StateMachine::FinalStep);
+            sendAction(Action::DialogVisible, 0);
+            setStep(StateMachine::FinalStep);
         }
         break;
     case StateMachine::CancelAll:
         if (waited >= ShortDialogMs) {
-            sendAction(ActionCancelAll, 0);
-            m_stateMachine->setStep(StateMachine::FinalStep);
+            sendAction(Action::Submitted, 0);
+            setStep(StateMachine::FinalStep);
         }
         break;
     default:
@@ -483,19 +408,29 @@ void EditBoxChangeWorker::handleShortDialog(State state, unsigned step, trade::H
 void EditBoxChangeWorker::handleFlashOrder(unsigned step)
 {
     qDebug().noquote() << "通达信下单页面检测";
-    const State state = m_stateMachine->state();
+    const State state = m_pass.state;
     if (state != StateMachine::FlashBuy && state != StateMachine::FlashSell) {
-        m_stateMachine->setStep(StateMachine::FinalStep);
+        setStep(StateMachine::FinalStep);
         return;
     }
     OrderDialog dialog;
-    QString title;
-    {
-        StateMachine::Lock lock(m_stateMachine->mutex());
-        dialog.hwnd = m_stateMachine->record()->hwnd;
-        title = m_stateMachine->record()->title;
+    dialog.hwnd = m_pass.window;
+    dialog.kind = trade::dialogKind(m_pass.title);
+    // A window that changes no state (another program's box, a 提示 without 委托已提交) comes to
+    // the front in an order state as well: only an order dialog is ever filled or confirmed.
+    if (!trade::isOrderDialog(dialog.kind) || m_pass.className != QLatin1String("#32770")) {
+        qDebug().noquote() << "不是下单对话框，不处理：" << m_pass.title;
+        setStep(StateMachine::FinalStep);
+        return;
     }
     beginOrderDialogIfNew(dialog.hwnd);
+    // A dialog this program has confirmed or refused once stays the user's when it comes back
+    // to the front (after a 提示 or Tdx box, an alt-tab, a client that keeps it after refusing).
+    if (m_handledDialogs.count(dialog.hwnd)) {
+        qDebug().noquote() << "该下单对话框已处理过，不再处理：" << dialog.hwnd;
+        setStep(StateMachine::FinalStep);
+        return;
+    }
 
     if (ConfigManager::instance()->autoSwitchProfileEnabled()) {
         bool handOver = false;
@@ -515,7 +450,6 @@ void EditBoxChangeWorker::handleFlashOrder(unsigned step)
 
     const Config cfg = config();
     m_rules.setLimits(cfg.limits);
-    dialog.kind = dialogKind(title);
     const bool margin = dialog.kind == 2;
     dialog.priceIndex = margin ? cfg.marginPriceIndex : cfg.priceIndex;
     dialog.quantityIndex = margin ? cfg.marginQuantityIndex : cfg.quantityIndex;
@@ -528,12 +462,12 @@ void EditBoxChangeWorker::handleFlashOrder(unsigned step)
         dialog.nameIndex = cfg.marginNameIndex;
     }
 
-    if (m_tradeType != 0 && m_splitKey && step < 4) {
+    if (orderTradeType() != 0 && m_splitKey && step < 4) {
         // The keyboard does the split, but the user's restrictions and price limits hold for
         // its orders as for any other: a buy goes to keyboard split mode only once they passed.
         if (state == StateMachine::FlashBuy && !m_buyChecksPassed && buyChecks(dialog) != Checks::Passed)
             return;
-        m_stateMachine->setStep(4);
+        setStep(4);
         return;
     }
 
@@ -557,7 +491,7 @@ void EditBoxChangeWorker::handleFlashOrder(unsigned step)
         flashStep5(dialog);
         break;
     case 6:
-        flashStep6();
+        flashStep6(dialog);
         break;
     default:
         break;
@@ -566,17 +500,22 @@ void EditBoxChangeWorker::handleFlashOrder(unsigned step)
 
 void EditBoxChangeWorker::beginOrderDialogIfNew(trade::HWND dialog)
 {
-    const qint64 since = m_stateMachine->stateEnteredAt();
-    if (dialog == m_orderDialog && since == m_orderDialogSince)
+    if (m_pass.transaction == m_orderTransaction)
         return;
+    m_orderTransaction = m_pass.transaction;
     m_orderDialog = dialog;
-    m_orderDialogSince = since;
+    const qint64 since = m_pass.stateEnteredAt;
+    // A handle is only remembered while its window lives: Windows reuses the handles of
+    // destroyed windows.
+    for (auto it = m_handledDialogs.begin(); it != m_handledDialogs.end();)
+        it = isWindow(*it) ? std::next(it) : m_handledDialogs.erase(it);
     m_target = 0;
     m_ratio = 0;
     m_retryCount = 0;
     m_maxQuantity = -1;
     m_stability.reset();
     m_buyChecksPassed = false;
+    m_verdict = {};
     // Keyboard split mode skips step 0, where the clock of the trade time report starts.
     m_timingStart = since;
     m_tradeDone = false;
@@ -593,8 +532,7 @@ EditBoxChangeWorker::Checks EditBoxChangeWorker::buyChecks(const OrderDialog& di
         }
         if (!codeKnown && !readCodeAndName(dialog)) {
             if (sinceStep() >= ReadLimitMs) {
-                sendAction(ActionTrade, ReasonNoCode);
-                m_stateMachine->setStep(StateMachine::FinalStep);
+                refuse(dialog, Reason::NoCode, false);
                 requestConfigPrompt(QStringLiteral("股票代码"), QString());
                 return Checks::Refused;
             }
@@ -609,8 +547,7 @@ EditBoxChangeWorker::Checks EditBoxChangeWorker::buyChecks(const OrderDialog& di
         name = m_stateMachine->record()->name;
     }
     if (const int reason = m_rules.restrictionReason(code, name)) {
-        sendAction(ActionTrade, reason);
-        finishAndClose(dialog.hwnd);
+        refuse(dialog, reason, true);
         return Checks::Refused;
     }
 
@@ -625,7 +562,7 @@ EditBoxChangeWorker::Checks EditBoxChangeWorker::buyChecks(const OrderDialog& di
         {
             StateMachine::Lock lock(m_stateMachine->mutex());
             TradeWindowRecord* record = m_stateMachine->record();
-            if (record->hwnd == dialog.hwnd) {
+            if (m_stateMachine->transaction() == m_pass.transaction) {
                 record->priceControl = cache;
                 if (result == FieldReadOk)
                     record->priceText = price;
@@ -634,8 +571,7 @@ EditBoxChangeWorker::Checks EditBoxChangeWorker::buyChecks(const OrderDialog& di
         if (result != FieldReadOk) {
             qDebug().noquote() << "getStockPrice failed, code =" << int(result);
             if (sinceStep() >= ReadLimitMs) {
-                sendAction(ActionTrade, ReasonNoPrice);
-                finish();
+                refuse(dialog, Reason::NoPrice, false);
                 requestConfigPrompt(QStringLiteral("股票价格"), dialog.kind == 2
                                                                     ? QStringLiteral("闪电融资买入")
                                                                     : QStringLiteral("闪电买入"));
@@ -644,8 +580,10 @@ EditBoxChangeWorker::Checks EditBoxChangeWorker::buyChecks(const OrderDialog& di
             return Checks::Pending;
         }
         // A refusal has sent (64, 15), ended the transaction and asked for the dialog's closing.
-        if (!m_rules.priceLimitCheck())
+        if (!m_rules.priceLimitCheck()) {
+            endTransaction(dialog, Verdict::Refused, Reason::PriceLimit, false);
             return Checks::Refused;
+        }
     }
     m_buyChecksPassed = true;
     return Checks::Passed;
@@ -653,24 +591,23 @@ EditBoxChangeWorker::Checks EditBoxChangeWorker::buyChecks(const OrderDialog& di
 
 void EditBoxChangeWorker::flashStep0(const OrderDialog& dialog)
 {
-    m_timingStart = m_stateMachine->stateEnteredAt();
+    m_timingStart = m_pass.stateEnteredAt;
     m_tradeDone = false;
 
     QString quantity;
     if (readQuantity(dialog, quantity) != FieldReadOk) {
         if (sinceStep() >= ReadLimitMs) {
-            sendAction(ActionTrade, ReasonNoQuantity);
-            finish();
+            refuse(dialog, Reason::NoQuantity, false);
             requestConfigPrompt(QStringLiteral("交易数量"), dialogKindName(dialog.kind));
         }
         return;
     }
-    if (m_stateMachine->state() == StateMachine::FlashBuy && buyChecks(dialog) != Checks::Passed)
+    if (m_pass.state == StateMachine::FlashBuy && buyChecks(dialog) != Checks::Passed)
         return;
     m_stability.observe(quantity, now(), m_splitKey, m_tradeTypeSetAt);
     if (isVisible(dialog.hwnd)) {
         setMark();
-        m_stateMachine->advanceStep();
+        advanceStep();
     }
 }
 
@@ -684,8 +621,8 @@ void EditBoxChangeWorker::flashStep1(const OrderDialog& dialog)
         if (m_confirmButton)
             qDebug().noquote() << "已预查找确认按钮: hwnd=" << m_confirmButton;
     }
-    sendAction(ActionOrderVisible, 0);
-    m_stateMachine->advanceStep();
+    sendAction(Action::DialogVisible, 0);
+    advanceStep();
     m_actionSent = false;
     {
         StateMachine::Lock lock(m_stateMachine->mutex());
@@ -700,13 +637,38 @@ void EditBoxChangeWorker::flashStep2(const OrderDialog& dialog)
 {
     QString quantity;
     if (readQuantity(dialog, quantity) != FieldReadOk) {
-        if (sinceStep() >= ReadLimitMs) {
-            sendAction(ActionTrade, ReasonNoQuantity);
-            finish();
-        }
+        if (sinceStep() >= ReadLimitMs)
+            refuse(dialog, Reason::NoQuantity, false);
         return;
     }
 
+    if (readMaximum(dialog) != Maximum::Positive)
+        return;
+    const qint64 waited = sinceStep();
+    if (StockRules::isNonZero(quantity)) {
+        if (m_stability.observe(quantity, now(), m_splitKey, m_tradeTypeSetAt)) {
+            advanceStep();
+            setMark();
+        }
+        return;
+    }
+    const int type = orderTradeType();
+    if (type == 0)
+        return; // nobody asked for a trade: the dialog is the user's
+    if (!isFixedQuantityType(type)) {
+        advanceStep();
+        return;
+    }
+    if (waited >= ReadLimitMs) {
+        const int reason = type == 20 ? Reason::FixedSellEmpty : Reason::FixedBuyEmpty;
+        sendAction(Action::Trade, 0);
+        sendNotice(Action::Trade, reason);
+        endTransaction(dialog, Verdict::Refused, reason, false);
+    }
+}
+
+EditBoxChangeWorker::Maximum EditBoxChangeWorker::readMaximum(const OrderDialog& dialog)
+{
     m_maxQuantity = -1;
     trade::HWND cache = 0;
     {
@@ -718,67 +680,47 @@ void EditBoxChangeWorker::flashStep2(const OrderDialog& dialog)
         FieldReaders::readMaxQuantity(dialog.hwnd, cache, dialog.maxQuantityIndex, maximum);
     {
         StateMachine::Lock lock(m_stateMachine->mutex());
-        if (m_stateMachine->record()->hwnd == dialog.hwnd)
+        if (m_stateMachine->transaction() == m_pass.transaction)
             m_stateMachine->record()->maxQuantityControl = cache;
     }
     if (result == FieldReadOk) {
         m_maxQuantity = maximum;
     } else if (result == FieldIndexNotConfigured || result == FieldControlMissing || result == FieldInvalid ||
                result == FieldNegative) {
-        sendAction(ActionTrade, result == FieldIndexNotConfigured ? ReasonNoMaximumIndex : ReasonBadMaximum);
-        finish();
-        return;
+        refuse(dialog, result == FieldIndexNotConfigured ? Reason::NoMaximumIndex : Reason::BadMaximum, false);
+        return Maximum::Ended;
     }
 
     const qint64 waited = sinceStep();
     if (m_maxQuantity < 0) {
         if (waited >= ReadLimitMs) {
-            sendAction(ActionTrade, ReasonNoMaximum);
-            finish();
-        } else {
-            qDebug().noquote() << "等待通达信计算最大可买数量，已等待" << waited << "ms";
+            refuse(dialog, Reason::CannotTrade, false);
+            return Maximum::Ended;
         }
-        return;
+        qDebug().noquote() << "等待通达信计算最大可买数量，已等待" << waited << "ms";
+        return Maximum::Pending;
     }
     if (m_maxQuantity == 0) {
         if (waited >= ZeroMaximumMs) {
-            sendAction(ActionTrade, 0);
-            sendNotice(ActionTrade, isSellSide() ? ReasonSellZero : ReasonBuyZero);
-            finishAndClose(dialog.hwnd);
-        } else {
-            qDebug().noquote() << "等待通达信计算最大可买数量，已等待" << waited << "ms";
+            sendAction(Action::Trade, 0);
+            sendNotice(Action::Trade, isSellSide() ? Reason::SellZero : Reason::BuyZero);
+            endTransaction(dialog, Verdict::Refused, isSellSide() ? Reason::SellZero : Reason::BuyZero, true);
+            return Maximum::Ended;
         }
-        return;
+        qDebug().noquote() << "等待通达信计算最大可买数量，已等待" << waited << "ms";
+        return Maximum::Pending;
     }
-    if (StockRules::isNonZero(quantity)) {
-        if (m_stability.observe(quantity, now(), m_splitKey, m_tradeTypeSetAt)) {
-            m_stateMachine->advanceStep();
-            setMark();
-        }
-        return;
-    }
-    const int type = m_tradeType;
-    if (type == 0)
-        return; // nobody asked for a trade: the dialog is the user's
-    if (!isFixedQuantityType(type)) {
-        m_stateMachine->advanceStep();
-        return;
-    }
-    if (waited >= ReadLimitMs) {
-        sendAction(ActionTrade, 0);
-        m_stateMachine->markCommitted();
-        sendNotice(ActionTrade, type == 20 ? ReasonFixedSellEmpty : ReasonFixedBuyEmpty);
-        m_stateMachine->setStep(StateMachine::FinalStep);
-    }
+    m_verdict.maximum = m_maxQuantity;
+    return Maximum::Positive;
 }
 
 void EditBoxChangeWorker::flashStep3(const OrderDialog& dialog)
 {
     if (!m_actionSent) {
-        sendAction(ActionTrade, 0);
+        sendAction(Action::Trade, 0);
         m_actionSent = true;
     }
-    const int type = m_tradeType;
+    const int type = orderTradeType();
     if (isFixedQuantityType(type)) {
         fixedQuantityPath(dialog);
         return;
@@ -801,7 +743,7 @@ void EditBoxChangeWorker::flashStep3(const OrderDialog& dialog)
     }
     if (m_splitKey) {
         qDebug().noquote() << "键盘分仓模式，splitKey:" << m_splitKey.load();
-        m_stateMachine->advanceStep();
+        advanceStep();
         return;
     }
     // No trade type, or the software split is off without a split key: the dialog is left to
@@ -810,20 +752,17 @@ void EditBoxChangeWorker::flashStep3(const OrderDialog& dialog)
 
 void EditBoxChangeWorker::softwareSplit(const OrderDialog& dialog)
 {
-    const int type = m_tradeType;
+    const int type = orderTradeType();
     qDebug().noquote() << "软件接管分仓，TradeType:" << type;
     const int ratio = splitRatio(type);
     if (ratio == 0) {
         qDebug().noquote() << "不支持的分仓类型，回退到键盘模式";
-        m_stateMachine->advanceStep();
+        advanceStep();
         return;
     }
     m_ratio = ratio;
-    if (ratio == 1) {
-        m_target = m_maxQuantity;
-    } else {
-        // Whole lots, and never less than one lot: a small account still buys one.
-        m_target = qMax(m_maxQuantity / ratio / 100 * 100, 100);
+    setTarget(splitTarget(m_maxQuantity, ratio));
+    if (ratio != 1) {
         qDebug().noquote() << QStringLiteral("分仓计算：最大%1，比例1/%2，目标%3")
                                   .arg(m_maxQuantity)
                                   .arg(ratio)
@@ -835,14 +774,14 @@ void EditBoxChangeWorker::softwareSplit(const OrderDialog& dialog)
     int adjusted = m_target;
     if (!m_rules.amountLimitCheck(adjusted)) {
         qDebug().noquote() << "限额检查失败，回退到键盘模式";
-        m_stateMachine->advanceStep();
+        advanceStep();
         return;
     }
     if (adjusted == m_target) {
         qDebug().noquote() << "无需限额调整，执行分仓操作";
         if (!applySplit(dialog.hwnd, ratio)) {
             qDebug().noquote() << "分仓操作失败，回退到键盘模式";
-            m_stateMachine->advanceStep();
+            advanceStep();
             return;
         }
         sleepMs(SplitSettleMs);
@@ -857,33 +796,33 @@ void EditBoxChangeWorker::softwareSplit(const OrderDialog& dialog)
             m_retryCount = 0;
             if (!setQuantityDirectly(m_target)) {
                 qDebug().noquote() << "强制设置数量失败，回退到键盘模式";
-                m_stateMachine->advanceStep();
+                advanceStep();
                 return;
             }
             sleepMs(SetSettleMs);
             if (!verifySplit(dialog)) {
                 qDebug().noquote() << "强制设置后验证仍失败，回退到键盘模式";
-                m_stateMachine->advanceStep();
+                advanceStep();
                 return;
             }
             qDebug().noquote() << "强制设置数量成功：" << m_target;
         }
     } else {
         qDebug().noquote() << "限额调整：" << m_target << " → " << adjusted << "，跳过分仓操作，直接设置数量";
-        m_target = adjusted;
+        setTarget(adjusted);
         if (!setQuantityDirectly(m_target)) {
             qDebug().noquote() << "设置调整后数量失败，回退到键盘模式";
-            m_stateMachine->advanceStep();
+            advanceStep();
             return;
         }
         sleepMs(SetSettleMs);
         if (!verifySplit(dialog)) {
             qDebug().noquote() << "验证调整后数量失败，回退到键盘模式";
-            m_stateMachine->advanceStep();
+            advanceStep();
             return;
         }
     }
-    commitAndConfirm(dialog.hwnd);
+    commitAndConfirm(dialog, false);
 }
 
 void EditBoxChangeWorker::fixedQuantityPath(const OrderDialog& dialog)
@@ -897,18 +836,19 @@ void EditBoxChangeWorker::fixedQuantityPath(const OrderDialog& dialog)
     int adjusted = quantity;
     if (!m_rules.amountLimitCheck(adjusted)) {
         qDebug().noquote() << "定额买入：金额限制检查失败，取消交易";
-        finishAndClose(dialog.hwnd);
+        refuseAmount(dialog);
         return;
     }
     if (adjusted != quantity) {
         qDebug().noquote() << "定额买入：数量已调整，从" << quantity << "调整为" << adjusted;
+        setTarget(adjusted);
         if (!setQuantityWithAttempts(dialog, adjusted, FixedQuantityAttempts)) {
             qDebug().noquote() << "定额买入：无法设置正确数量，取消交易";
-            finishAndClose(dialog.hwnd);
+            refuse(dialog, Reason::AmountLimit, true);
             return;
         }
     }
-    commitAndConfirm(dialog.hwnd);
+    commitAndConfirm(dialog, false);
 }
 
 void EditBoxChangeWorker::flashStep4(const OrderDialog& dialog)
@@ -916,72 +856,79 @@ void EditBoxChangeWorker::flashStep4(const OrderDialog& dialog)
     const qint64 keyTime = m_tradeTypeSetAt;
     QString quantity;
     if (readQuantity(dialog, quantity) != FieldReadOk) {
-        if (keyTime > 0 && now() - keyTime >= KeyboardReadLimitMs) {
-            sendAction(ActionTrade, ReasonNoQuantity);
-            m_stateMachine->setStep(StateMachine::FinalStep);
-        }
+        if (keyTime > 0 && now() - keyTime >= KeyboardReadLimitMs)
+            refuse(dialog, Reason::NoQuantity, false);
         return;
     }
     if (StockRules::isNonZero(quantity)) {
-        if (!m_stability.observe(quantity, now(), m_splitKey, keyTime))
+        // A keyboard typing "1000" shows "1", "10" and "100" first, each for up to one keystroke
+        // interval: only a quantity that outlasts the slowest one is what it meant.
+        if (!m_stability.observe(quantity, now(), m_splitKey, keyTime, keyboardSettleMs()))
             return;
+        // Keyboard split mode skips the visibility step: a dialog not shown yet takes no Enter.
+        if (!isVisible(dialog.hwnd))
+            return;
+        if (readMaximum(dialog) != Maximum::Positive)
+            return;
+        const int ratio = splitRatio(orderTradeType());
+        if (ratio > 0 && m_target <= 0)
+            setTarget(splitTarget(m_maxQuantity, ratio));
+        bool parsed = false;
+        const int actual = quantityValue(quantity, &parsed);
+        if (!parsed || actual < 1) {
+            qDebug().noquote() << "键盘模式：无法解析实际数量：" << quantity;
+            refuse(dialog, Reason::NoQuantity, false);
+            return;
+        }
         // Only a target computed for this dialog says what the keyboard should have typed.
         if (m_target > 0) {
-            bool parsed = false;
-            const int actual = quantityValue(quantity, &parsed);
-            if (!parsed || actual < 1) {
-                qDebug().noquote() << "键盘模式：无法解析实际数量：" << quantity;
-                sendAction(ActionTrade, ReasonNoQuantity);
-                m_stateMachine->setStep(StateMachine::FinalStep);
-                return;
-            }
             const int difference = std::abs(actual - m_target);
             if (difference > KeyboardTolerance) {
                 qDebug().noquote() << "❌ 键盘模式分仓验证失败：目标" << m_target << "，实际" << actual
                                    << "，差异" << difference;
                 qDebug().noquote() << "阻止提交订单，避免下错单";
-                sendAction(ActionTrade, ReasonNoQuantity);
-                m_stateMachine->setStep(StateMachine::FinalStep);
+                refuse(dialog, Reason::NoQuantity, false);
                 return;
             }
             qDebug().noquote() << "✓ 键盘模式分仓验证成功：目标" << m_target << "，实际" << actual;
         }
+        if (m_pass.state == StateMachine::FlashBuy && actual % buyLot(dialog) != 0) {
+            qDebug().noquote() << "键盘模式：买入数量不是整手：" << actual;
+            refuse(dialog, Reason::NoQuantity, false);
+            return;
+        }
         if (!keyboardQuantityWithinLimit(dialog, quantity))
             return;
-        m_stateMachine->setStep(StateMachine::FinalStep);
-        m_stateMachine->markCommitted();
-        m_tradeDone = true;
-        reportTradeTime();
-        sendAction(ActionTrade, 0);
-        confirm(dialog.hwnd);
+        if (!m_verdict.target)
+            m_verdict.target = actual;
+        commitAndConfirm(dialog, true);
         return;
     }
     if (keyTime > 0 && now() - keyTime >= KeyboardNoQuantityMs) {
         m_splitKey = false;
-        sendAction(ActionNoKeyboardQuantity, 0);
-        m_stateMachine->setStep(5);
+        sendAction(Action::NoKeyboardQuantity, 0);
+        setStep(5);
     }
 }
 
 bool EditBoxChangeWorker::keyboardQuantityWithinLimit(const OrderDialog& dialog, const QString& quantityText)
 {
     // The amount limit holds for what the keyboard typed as for what the program computes.
-    if (m_stateMachine->state() != StateMachine::FlashBuy || !m_rules.limits().amountLimit)
+    if (m_pass.state != StateMachine::FlashBuy || !m_rules.limits().amountLimit)
         return true;
     const int quantity = quantityValue(quantityText);
     int adjusted = quantity;
     if (!m_rules.amountLimitCheck(adjusted)) {
         qDebug().noquote() << "键盘分仓：金额限制检查失败，取消交易";
-        sendAction(ActionTrade, TradeAction::ReasonAmountLimit);
-        finishAndClose(dialog.hwnd);
+        refuseAmount(dialog);
         return false;
     }
     if (adjusted != quantity) {
         qDebug().noquote() << "键盘分仓：数量已调整，从" << quantity << "调整为" << adjusted;
+        setTarget(adjusted);
         if (!setQuantityWithAttempts(dialog, adjusted, FixedQuantityAttempts)) {
             qDebug().noquote() << "键盘分仓：无法设置正确数量，取消交易";
-            sendAction(ActionTrade, TradeAction::ReasonAmountLimit);
-            finishAndClose(dialog.hwnd);
+            refuse(dialog, Reason::AmountLimit, true);
             return false;
         }
     }
@@ -992,51 +939,100 @@ void EditBoxChangeWorker::flashStep5(const OrderDialog& dialog)
 {
     QString quantity;
     if (readQuantity(dialog, quantity) != FieldReadOk) {
-        if (sinceStep() >= SecondKeyMs) {
-            sendAction(ActionTrade, ReasonNoQuantity);
-            finish();
-        }
+        if (sinceStep() >= SecondKeyMs)
+            refuse(dialog, Reason::NoQuantity, false);
         return;
     }
     if (StockRules::isNonZero(quantity)) {
         // Action 16 lets the keyboard confirm: the amount limit is applied before it.
         if (keyboardQuantityWithinLimit(dialog, quantity))
-            m_stateMachine->advanceStep();
+            advanceStep();
         return;
     }
     const qint64 keyTime = m_tradeTypeSetAt;
-    if (m_tradeType != 0 && m_splitKey && keyTime > 0 && now() - keyTime >= SecondKeyMs) {
-        sendAction(ActionTrade, 0);
-        finishAndClose(dialog.hwnd);
-        sendNotice(NoticeKeyboardTimeout, isSellSide() ? ReasonSellZero : ReasonBuyZero);
+    if (orderTradeType() != 0 && m_splitKey && keyTime > 0 && now() - keyTime >= SecondKeyMs) {
+        sendAction(Action::Trade, 0);
+        endTransaction(dialog, Verdict::Refused, 0, true);
+        sendNotice(Action::KeyboardTimeout, isSellSide() ? Reason::SellZero : Reason::BuyZero);
     }
 }
 
-void EditBoxChangeWorker::flashStep6()
+void EditBoxChangeWorker::flashStep6(const OrderDialog& dialog)
 {
-    sendAction(ActionSecondKeyQuantity, 0);
-    m_stateMachine->markCommitted();
-    m_stateMachine->advanceStep();
+    sendAction(Action::SecondKeyQuantity, 0);
+    // The keyboard confirms this one itself; the program never does.
+    endTransaction(dialog, Verdict::LeftToKeyboard, 0, false);
 }
 
 // ---------------------------------------------------------------- committing
 
-void EditBoxChangeWorker::commitAndConfirm(trade::HWND dialog)
+int EditBoxChangeWorker::splitTarget(int maximum, int ratio)
 {
-    m_stateMachine->setStep(StateMachine::FinalStep);
-    m_stateMachine->markCommitted();
-    m_tradeDone = true;
-    reportTradeTime();
-    confirm(dialog);
+    if (ratio == 1)
+        return maximum;
+    // Whole lots, and never less than one lot: a small account still buys one.
+    return qMax(maximum / ratio / 100 * 100, 100);
 }
 
-void EditBoxChangeWorker::confirm(trade::HWND dialog)
+void EditBoxChangeWorker::setTarget(int target)
+{
+    m_target = target;
+    m_verdict.target = target;
+}
+
+int EditBoxChangeWorker::buyLot(const OrderDialog& dialog)
+{
+    QString code;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        code = m_stateMachine->record()->code;
+    }
+    if (code.isEmpty() && readCodeAndName(dialog)) {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        code = m_stateMachine->record()->code;
+    }
+    return m_rules.limits().onlyBond || StockRules::isConvertibleBond(code) ? 10 : 100;
+}
+
+void EditBoxChangeWorker::commitAndConfirm(const OrderDialog& dialog, bool reportToKeyboard)
+{
+    // A buy is confirmed only on what this very transaction checked and read: its restrictions
+    // and price limits passed, its maximum known.
+    if (m_pass.state == StateMachine::FlashBuy && (!m_buyChecksPassed || m_verdict.maximum < 0)) {
+        qDebug().noquote() << "本次交易的检查未完成，不确认订单";
+        refuse(dialog, Reason::CannotTrade, false);
+        return;
+    }
+    if (!setStep(StateMachine::FinalStep)) {
+        qDebug().noquote() << "窗口已变化，不确认订单";
+        return;
+    }
+    m_stateMachine->markCommitted();
+    rememberHandled(dialog.hwnd);
+    if (!confirm(dialog.hwnd)) {
+        // Nothing was clicked: the order was not placed, whatever the dialog shows.
+        qDebug().noquote() << "确认未完成，订单未提交";
+        sendAction(Action::Trade, Reason::CannotTrade);
+        m_verdict.outcome = Verdict::Refused;
+        m_verdict.reason = Reason::CannotTrade;
+        publishVerdict();
+        return;
+    }
+    m_verdict.outcome = Verdict::Confirmed;
+    m_verdict.reason = 0;
+    publishVerdict();
+    m_tradeDone = true;
+    reportTradeTime();
+    if (reportToKeyboard)
+        sendAction(Action::Trade, 0);
+}
+
+bool EditBoxChangeWorker::confirm(trade::HWND dialog)
 {
     // The cached button is only good for the dialog it was found in.
     if (m_confirmButtonDialog == dialog && isWindow(m_confirmButton)) {
         qDebug().noquote() << "发送点击按钮信号，使用缓存";
-        emit requestClickButton(m_confirmButton);
-        return;
+        return click(m_confirmButton);
     }
     qDebug().noquote() << "缓存失效，重新查找按钮";
     const trade::HWND button = WindowUtils::findConfirmButton(dialog);
@@ -1044,24 +1040,106 @@ void EditBoxChangeWorker::confirm(trade::HWND dialog)
         m_confirmButton = button;
         m_confirmButtonDialog = dialog;
         qDebug().noquote() << "找到按钮，发送点击信号";
-        emit requestClickButton(button);
-    } else {
-        qDebug().noquote() << "未找到按钮，回退到 SendEnterKey 方式";
-        WindowUtils::pressEnter();
+        return click(button);
     }
+    qDebug().noquote() << "未找到按钮，回退到 SendEnterKey 方式";
+    platform::Desktop* d = desktop();
+    if (!d || d->foregroundWindow() != dialog) {
+        qDebug().noquote() << "窗口不在前台，不发送回车:" << dialog;
+        return false;
+    }
+    WindowUtils::pressEnter();
+    return true;
 }
 
-void EditBoxChangeWorker::finish()
+bool EditBoxChangeWorker::click(trade::HWND button)
 {
-    m_stateMachine->setStep(StateMachine::FinalStep);
+    // The click runs on the GUI thread; what follows it (verifying a split, reporting success)
+    // must wait until it has really happened.
+    const quint64 ticket = ++m_clicksAsked;
+    emit requestClickButton(button);
+    const qint64 asked = now();
+    while (m_clicksAnswered.load() < ticket) {
+        if (!m_running || now() - asked >= ClickAnswerLimitMs) {
+            qDebug().noquote() << "点击未得到执行：" << button;
+            return false;
+        }
+        sleepMs(FastPassSleepMs);
+    }
+    return m_lastClickDone.load();
+}
+
+void EditBoxChangeWorker::onButtonClicked(trade::HWND button, bool clicked)
+{
+    Q_UNUSED(button)
+    m_lastClickDone = clicked;
+    ++m_clicksAnswered;
+}
+
+void EditBoxChangeWorker::refuse(const OrderDialog& dialog, int reason, bool close)
+{
+    sendAction(Action::Trade, reason);
+    endTransaction(dialog, Verdict::Refused, reason, close);
+}
+
+void EditBoxChangeWorker::refuseAmount(const OrderDialog& dialog)
+{
+    // The amount limit cannot be checked without a price: say which price problem it was.
+    QString price;
+    {
+        StateMachine::Lock lock(m_stateMachine->mutex());
+        price = m_stateMachine->record()->priceText;
+    }
+    int reason = Reason::AmountLimit; // the limit leaves no lot (noticed by the check)
+    if (price.isEmpty() || !StockRules::isPrice(price))
+        reason = Reason::NoPrice;
+    else if (price.toDouble() <= 0)
+        reason = Reason::NoPriceValue;
+    if (reason != Reason::AmountLimit)
+        sendNotice(Action::Trade, reason);
+    refuse(dialog, reason, true);
+}
+
+void EditBoxChangeWorker::endTransaction(const OrderDialog& dialog, Verdict::Outcome outcome, int reason, bool close)
+{
+    if (!setStep(StateMachine::FinalStep))
+        return; // another transaction has begun: it is not this one's to end
     m_stateMachine->markCommitted();
+    rememberHandled(dialog.hwnd);
+    m_verdict.outcome = outcome;
+    m_verdict.reason = reason;
+    publishVerdict();
+    if (close && isWindow(dialog.hwnd))
+        emit requestCloseWindow(dialog.hwnd);
 }
 
-void EditBoxChangeWorker::finishAndClose(trade::HWND dialog)
+void EditBoxChangeWorker::rememberHandled(trade::HWND dialog)
 {
-    finish();
-    if (isWindow(dialog))
-        emit requestCloseWindow(dialog);
+    m_handledDialogs.insert(dialog);
+    // The key press that asked for this trade is used up.
+    m_usedKeyPress = m_keyPresses.load();
+}
+
+int EditBoxChangeWorker::orderTradeType() const
+{
+    return m_usedKeyPress == m_keyPresses.load() ? 0 : m_tradeType.load();
+}
+
+void EditBoxChangeWorker::publishVerdict()
+{
+    m_verdict.transaction = m_pass.transaction;
+    m_verdict.dialog = m_orderDialog;
+    m_verdict.buyChecksPassed = m_buyChecksPassed;
+    std::lock_guard<std::mutex> lock(m_verdictMutex);
+    m_verdicts.push_back(m_verdict);
+    if (m_verdicts.size() > MaxVerdicts)
+        m_verdicts.erase(m_verdicts.begin());
+}
+
+std::vector<EditBoxChangeWorker::Verdict> EditBoxChangeWorker::verdicts() const
+{
+    std::lock_guard<std::mutex> lock(m_verdictMutex);
+    return m_verdicts;
 }
 
 void EditBoxChangeWorker::reportTradeTime()
@@ -1094,7 +1172,7 @@ FieldReadResult EditBoxChangeWorker::readQuantity(const OrderDialog& dialog, QSt
     StateMachine::Lock lock(m_stateMachine->mutex());
     TradeWindowRecord* record = m_stateMachine->record();
     // The watcher may have moved on to another window meanwhile; its record is not ours.
-    if (record->hwnd == dialog.hwnd) {
+    if (m_stateMachine->transaction() == m_pass.transaction) {
         record->quantityControl = cache;
         if (result == FieldReadOk)
             record->quantityText = text;
@@ -1141,7 +1219,7 @@ bool EditBoxChangeWorker::readCodeAndName(const OrderDialog& dialog)
             // Both or neither: a code without its name would let an ST stock pass the ST rule.
             StateMachine::Lock lock(m_stateMachine->mutex());
             TradeWindowRecord* record = m_stateMachine->record();
-            if (record->hwnd != dialog.hwnd)
+            if (m_stateMachine->transaction() != m_pass.transaction)
                 return false;
             record->code = code;
             record->name = name;
@@ -1163,6 +1241,11 @@ bool EditBoxChangeWorker::setQuantityDirectly(int quantity)
     platform::Desktop* d = desktop();
     if (!d || !isWindow(control)) {
         qDebug().noquote() << "买入数量编辑框无效";
+        return false;
+    }
+    // Never type into a window the record has moved on to.
+    if (m_stateMachine->transaction() != m_pass.transaction) {
+        qDebug().noquote() << "窗口已变化，不设置数量";
         return false;
     }
     d->setWindowText(control, u"");
@@ -1217,8 +1300,8 @@ bool EditBoxChangeWorker::applySplit(trade::HWND dialog, int ratio)
     const QString label = QStringLiteral("1/%1").arg(ratio);
     if (const trade::HWND button = WindowUtils::findButtonByText(dialog, label)) {
         qDebug().noquote() << "找到分仓按钮：" << label << "，发送点击信号";
-        emit requestClickButton(button);
-        return true;
+        // Verified only after the click: a late click would change the quantity afterwards.
+        return click(button);
     }
     qDebug().noquote() << "未找到分仓按钮：" << label << "，使用备选方案：直接输入数量";
     return setQuantityDirectly(m_target);
@@ -1281,6 +1364,27 @@ void EditBoxChangeWorker::requestConfigPrompt(const QString& dataType, const QSt
 
 // ---------------------------------------------------------------- small helpers
 
+void EditBoxChangeWorker::pressEnterInto(trade::HWND window)
+{
+    // Enter goes to whatever window is in front, which may be another program's by now.
+    platform::Desktop* d = desktop();
+    if (!d || d->foregroundWindow() != window) {
+        qDebug().noquote() << "窗口不在前台，不发送回车:" << window;
+        return;
+    }
+    WindowUtils::pressEnter();
+}
+
+bool EditBoxChangeWorker::setStep(unsigned step)
+{
+    return m_stateMachine->setStepIn(m_pass.transaction, step);
+}
+
+bool EditBoxChangeWorker::advanceStep()
+{
+    return m_stateMachine->advanceStepIn(m_pass.transaction);
+}
+
 qint64 EditBoxChangeWorker::markTime() const
 {
     StateMachine::Lock lock(m_stateMachine->mutex());
@@ -1316,5 +1420,5 @@ bool EditBoxChangeWorker::isSellSide() const
     const int type = m_tradeType;
     if (type != 0)
         return type >= 20;
-    return m_stateMachine->state() == StateMachine::FlashSell;
+    return m_pass.state == StateMachine::FlashSell;
 }

@@ -14,6 +14,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <set>
+#include <vector>
 
 namespace platform {
 class Clock;
@@ -48,6 +50,35 @@ public:
     // was logged. This forgets them, as a restart of the program would (tests, tools).
     static void forgetProcessHistory();
 
+    // What the worker decided for one order dialog transaction: the quantity it aimed at, the
+    // maximum it read and how the transaction ended. Tests and tools read these instead of the
+    // diagnostics.
+    struct Verdict
+    {
+        enum Outcome
+        {
+            Open,          // not ended by the worker (left to the user)
+            Confirmed,     // the confirm click (or Enter) really happened
+            Refused,       // refused or abandoned for reason
+            LeftToKeyboard // keyboard split mode after a second key: the keyboard confirms
+        };
+        quint64 transaction = 0;
+        trade::HWND dialog = 0;
+        int target = 0;   // the quantity the split, the limit or the keyboard check aimed at; 0: none
+        int maximum = -1; // the maximum read for this transaction, -1 when never read
+        bool buyChecksPassed = false;
+        Outcome outcome = Open;
+        int reason = 0;
+    };
+    // The verdicts of the last transactions that ended, oldest first (at most MaxVerdicts).
+    std::vector<Verdict> verdicts() const;
+    static constexpr std::size_t MaxVerdicts = 64;
+
+    // The longest a quantity the keyboard types may stay unchanged between two of its
+    // keystrokes: the slowest speed's interval with the keyboard's key-down and key-up delays.
+    // A quantity counts as typed once it has stayed longer than that.
+    int keyboardSettleMs() const;
+
     // TradeOutcomeSink: the buy rules report through the worker's signals.
     void sendAction(int action, int reason) override;
     void sendNotice(int action, int reason) override;
@@ -75,6 +106,11 @@ public slots:
     void onTradeTypeSet(int buyIndex, int type, int flag);
     void onTradeCompleted(int tradeType);
     void onReloadCfg();
+    // From the GUI thread, after a requestClickButton: whether the click was made (false for a
+    // button that had gone). The worker waits for it before it verifies or reports anything.
+    void onButtonClicked(trade::HWND button, bool clicked);
+    // The keyboard's key-down and key-up delays as it reports them (ms).
+    void onKeyboardDelays(int keyDownMs, int keyUpMs);
     bool isRunning() const override;
     void stop() override;
 
@@ -105,6 +141,12 @@ private:
         int quantityIndex = -1;
         int maxQuantityIndex = -1;
     };
+    enum class Maximum
+    {
+        Pending, // not computed by the client yet
+        Positive,
+        Ended // refused (unreadable, zero): the transaction has ended
+    };
     enum class Checks
     {
         Pending, // a control is not readable yet; try again at the next pass
@@ -131,15 +173,31 @@ private:
     void flashStep3(const OrderDialog& dialog);
     void flashStep4(const OrderDialog& dialog);
     void flashStep5(const OrderDialog& dialog);
-    void flashStep6();
+    void flashStep6(const OrderDialog& dialog);
 
+    Maximum readMaximum(const OrderDialog& dialog);
     void softwareSplit(const OrderDialog& dialog);
     void fixedQuantityPath(const OrderDialog& dialog);
     bool keyboardQuantityWithinLimit(const OrderDialog& dialog, const QString& quantityText);
-    void commitAndConfirm(trade::HWND dialog);
-    void confirm(trade::HWND dialog);
-    void finish();
-    void finishAndClose(trade::HWND dialog);
+    static int splitTarget(int maximum, int ratio);
+    void setTarget(int target);
+    // Whole lots of a buy: 10 for convertible bonds, else 100.
+    int buyLot(const OrderDialog& dialog);
+    // Confirms and, once the click has happened, reports success (to the keyboard as well when
+    // reportToKeyboard).
+    void commitAndConfirm(const OrderDialog& dialog, bool reportToKeyboard);
+    bool confirm(trade::HWND dialog);
+    // Asks the GUI thread for the click and waits for it; true when it was made.
+    bool click(trade::HWND button);
+    // Action (64, reason) and the end of the transaction; the dialog closed when close.
+    void refuse(const OrderDialog& dialog, int reason, bool close);
+    // The amount limit refused: for the price it could not work with, or for the limit itself.
+    void refuseAmount(const OrderDialog& dialog);
+    void endTransaction(const OrderDialog& dialog, Verdict::Outcome outcome, int reason, bool close);
+    void rememberHandled(trade::HWND dialog);
+    // The trade type for an order dialog: 0 once the key press has been used by a dialog.
+    int orderTradeType() const;
+    void publishVerdict();
     void reportTradeTime();
 
     FieldReadResult readQuantity(const OrderDialog& dialog, QString& text);
@@ -150,6 +208,11 @@ private:
     bool verifySplit(const OrderDialog& dialog);
     void requestConfigPrompt(const QString& dataType, const QString& dialogTypeName);
 
+    // Step changes of this pass's transaction only (false when the watcher started another).
+    bool setStep(unsigned step);
+    bool advanceStep();
+    // Enter only into window, and only while it is in front.
+    void pressEnterInto(trade::HWND window);
     qint64 markTime() const;
     void setMark();
     qint64 sinceStep() const;
@@ -187,6 +250,25 @@ private:
     // state began): the split target, the retries, the stability tracker and the buy checks
     // start afresh with each new one, so nothing computed for one stock decides for another.
     trade::HWND m_orderDialog = 0;
-    qint64 m_orderDialogSince = -1;
+    quint64 m_orderTransaction = 0;
     bool m_buyChecksPassed = false;
+    Verdict m_verdict;
+
+    // The record as this pass saw it.
+    StateMachine::Snapshot m_pass;
+    // Order dialogs this program confirmed or refused: never confirmed again.
+    std::set<trade::HWND> m_handledDialogs;
+    // Trade key presses seen, and the one the last handled dialog used up.
+    std::atomic<quint64> m_keyPresses{0};
+    quint64 m_usedKeyPress = 0;
+
+    std::atomic<quint64> m_clicksAsked{0};
+    std::atomic<quint64> m_clicksAnswered{0};
+    std::atomic<bool> m_lastClickDone{false};
+
+    std::atomic<int> m_keyDownMs;
+    std::atomic<int> m_keyUpMs;
+
+    mutable std::mutex m_verdictMutex;
+    std::vector<Verdict> m_verdicts;
 };

@@ -1,6 +1,7 @@
 #include "trade/QuantityStabilityTracker.h"
 
-bool QuantityStabilityTracker::observe(const QString& text, qint64 nowMs, bool splitKey, qint64 keyTimeMs)
+bool QuantityStabilityTracker::observe(const QString& text, qint64 nowMs, bool splitKey, qint64 keyTimeMs,
+                                       qint64 keyboardSettleMs)
 {
     if (text.isEmpty() || text == QLatin1String("0")) {
         reset();
@@ -15,7 +16,7 @@ bool QuantityStabilityTracker::observe(const QString& text, qint64 nowMs, bool s
     ++m_count;
     const bool settled = m_count >= MinSightings && nowMs - m_firstSeenAt >= MinSettleMs;
     if (splitKey && keyTimeMs > 0)
-        return settled && nowMs - keyTimeMs >= MinAfterKeyMs;
+        return settled && nowMs - keyTimeMs >= MinAfterKeyMs && nowMs - m_firstSeenAt > keyboardSettleMs;
     return settled;
 }
 

@@ -6,7 +6,9 @@
 // Tells when the quantity an order dialog shows has settled: the client (or the keyboard typing
 // digits) may still be changing it, and confirming a half-typed number would place the wrong
 // order. A text counts as stable once it has been seen at least three times in a row over at
-// least 6 ms, and, when the keyboard does the split, not before 30 ms after its key.
+// least 6 ms, and, when the keyboard does the split, not before 30 ms after its key and only
+// once it has stayed unchanged for longer than keyboardSettleMs (a keyboard typing "1000"
+// shows "1", "10" and "100" for up to one keystroke interval each).
 class QuantityStabilityTracker
 {
 public:
@@ -16,7 +18,7 @@ public:
 
     // Feeds one reading taken at nowMs. keyTimeMs is when the keyboard's split key arrived (0 when
     // unknown); it only counts with splitKey set.
-    bool observe(const QString& text, qint64 nowMs, bool splitKey, qint64 keyTimeMs);
+    bool observe(const QString& text, qint64 nowMs, bool splitKey, qint64 keyTimeMs, qint64 keyboardSettleMs = 0);
     void reset();
 
     const QString& lastText() const { return m_lastText; }

@@ -8,7 +8,7 @@ StateMachine::StateMachine(platform::Clock& clock, QObject* parent) : QObject(pa
 
 qint64 StateMachine::now() const
 {
-    return m_clock.nowMs();
+    return m_clock.monotonicMs();
 }
 
 void StateMachine::setState(State state)
@@ -38,6 +38,7 @@ void StateMachine::setWindow(trade::HWND hwnd, const QString& className, const Q
 void StateMachine::beginTransaction()
 {
     const qint64 t = now();
+    ++m_transaction;
     m_record.markTime = 0;
     m_step = 0;
     m_stateEnteredAt = t;
@@ -71,6 +72,38 @@ void StateMachine::advanceStep()
     m_stepChangedAt = now();
     const unsigned current = m_step.load();
     m_step = current >= FinalStep ? FinalStep : current + 1;
+}
+
+StateMachine::Snapshot StateMachine::snapshot() const
+{
+    Lock lock(m_mutex);
+    Snapshot s;
+    s.window = m_record.hwnd;
+    s.className = m_record.className;
+    s.title = m_record.title;
+    s.state = m_state.load();
+    s.step = m_step.load();
+    s.transaction = m_transaction.load();
+    s.stateEnteredAt = m_stateEnteredAt.load();
+    return s;
+}
+
+bool StateMachine::setStepIn(quint64 transaction, unsigned step)
+{
+    Lock lock(m_mutex);
+    if (transaction != m_transaction.load())
+        return false;
+    setStep(step);
+    return true;
+}
+
+bool StateMachine::advanceStepIn(quint64 transaction)
+{
+    Lock lock(m_mutex);
+    if (transaction != m_transaction.load())
+        return false;
+    advanceStep();
+    return true;
 }
 
 void StateMachine::markCommitted()

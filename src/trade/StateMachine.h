@@ -63,6 +63,27 @@ public:
     void advanceStep();
     unsigned step() const { return m_step.load(); }
 
+    // Every transaction has a number of its own (a new window, a new state): what was decided
+    // for one must never act on the next.
+    quint64 transaction() const { return m_transaction.load(); }
+    // The record as one consistent moment: window, title, state, step and transaction read
+    // under the lock together.
+    struct Snapshot
+    {
+        trade::HWND window = 0;
+        QString className;
+        QString title;
+        State state = Idle;
+        unsigned step = 0;
+        quint64 transaction = 0;
+        qint64 stateEnteredAt = 0;
+    };
+    Snapshot snapshot() const;
+    // setStep / advanceStep that act only while transaction is still the current one; false
+    // (and nothing changed) when the watcher has started another meanwhile.
+    bool setStepIn(quint64 transaction, unsigned step);
+    bool advanceStepIn(quint64 transaction);
+
     qint64 stateEnteredAt() const { return m_stateEnteredAt.load(); }
     qint64 stepChangedAt() const { return m_stepChangedAt.load(); }
 
@@ -96,4 +117,5 @@ private:
     std::atomic<unsigned> m_step{0};
     std::atomic<qint64> m_stepChangedAt{0};
     std::atomic<bool> m_committed{false};
+    std::atomic<quint64> m_transaction{0};
 };

@@ -7,12 +7,12 @@
 
 namespace WindowRequests {
 
-void clickButton(trade::HWND button)
+bool clickButton(trade::HWND button)
 {
     platform::Desktop* d = platform::services().desktop;
     if (!button || !d || !d->isWindow(button)) {
         qDebug().noquote() << "按钮句柄无效，buttonHwnd=" << button;
-        return;
+        return false;
     }
     if (!d->isWindowVisible(button) || !d->isWindowEnabled(button))
         qDebug().noquote() << "警告：按钮可能不可见或已禁用，但仍尝试点击";
@@ -33,6 +33,7 @@ void clickButton(trade::HWND button)
         qDebug().noquote() << "已发送 WM_COMMAND 消息";
     }
     qDebug().noquote() << "=== 点击按钮流程结束 ===\n";
+    return true;
 }
 
 void closeWindow(trade::HWND window)

@@ -10,8 +10,8 @@
 namespace WindowRequests {
 
 // BM_CLICK to a button without parent or control id, otherwise WM_COMMAND/BN_CLICKED to its
-// parent.
-void clickButton(trade::HWND button);
+// parent. False when there was no button to click (a null handle, a window that has gone).
+bool clickButton(trade::HWND button);
 // Esc to the window in front; WM_CLOSE only when Esc did not close it.
 void closeWindow(trade::HWND window);
 

@@ -16,11 +16,15 @@
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "trade/Clicker.h"
 #include "trade/EditBoxChangeWorker.h"
+#include "tradeconfig/TdxCfgDlg.h"
 
-#include "StubDesktop.h"
+#include "ClockFakes.h"
 #include "ZkTest.h"
 
+#include <QCheckBox>
 #include <QDialog>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QLabel>
 #include <QScreen>
 #include <QSignalSpy>
@@ -32,79 +36,6 @@
 #include <thread>
 
 namespace {
-
-struct WindowPosCall
-{
-    platform::WindowId window;
-    platform::WindowId insertAfter;
-    std::uint32_t flags;
-};
-
-// The host desktop as the clock sees it: which windows are topmost, which one is in front,
-// and what the clock asked of it.
-class HostDesktop : public zktest::StubDesktop
-{
-public:
-    std::map<WindowId, std::uint32_t> exStyles;
-    WindowId foreground = 0;
-    bool iconic = false;
-    std::vector<WindowPosCall> windowPos;
-    std::vector<WindowId> foregroundCalls;
-    std::vector<WindowId> broughtToTop;
-    std::vector<std::pair<WindowId, int>> shown;
-
-    bool setWindowPos(WindowId w, WindowId after, int, int, int, int, std::uint32_t flags) override
-    {
-        windowPos.push_back({w, after, flags});
-        return true;
-    }
-    std::uint32_t windowExStyle(WindowId w) override { return exStyles.count(w) ? exStyles[w] : 0; }
-    WindowId foregroundWindow() override { return foreground; }
-    bool isIconic(WindowId) override { return iconic; }
-    bool showWindow(WindowId w, int command) override
-    {
-        shown.emplace_back(w, command);
-        return true;
-    }
-    bool setForegroundWindow(WindowId w) override
-    {
-        foregroundCalls.push_back(w);
-        return true;
-    }
-    bool bringWindowToTop(WindowId w) override
-    {
-        broughtToTop.push_back(w);
-        return true;
-    }
-};
-
-class RecordingHotkeys : public platform::Hotkeys
-{
-public:
-    struct Entry
-    {
-        std::uint32_t modifiers;
-        std::uint32_t key;
-        std::function<void()> onPressed;
-    };
-    std::map<int, Entry> registered;
-    int nextId = 1;
-
-    int registerHotkey(std::uint32_t modifiers, std::uint32_t key, std::function<void()> onPressed) override
-    {
-        registered[nextId] = {modifiers, key, std::move(onPressed)};
-        return nextId++;
-    }
-    void unregisterHotkey(int id) override { registered.erase(id); }
-    bool handleNativeEvent(const void*) override { return false; }
-    void press(std::uint32_t modifiers, std::uint32_t key)
-    {
-        for (auto& e : registered) {
-            if (e.second.modifiers == modifiers && e.second.key == key)
-                e.second.onPressed();
-        }
-    }
-};
 
 // The clock with its hooks for the later pieces counted (and, with keyboardHooks set, the
 // keyboard ones passed on to the connection manager as well).
@@ -224,18 +155,8 @@ private slots:
     // Every test starts from a fresh installation and fresh host-desktop records.
     void init()
     {
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
-        m_desktop = HostDesktop();
-        m_hotkeys.registered.clear();
         // The clock does not start without a keyboard.
-        m_keyboards = std::make_unique<sim::KeyboardSimulator>();
-        m_keyboards->addKeyboard(kSerial);
-        platform::Services os;
-        os.hostDesktop = &m_desktop;
-        os.hotkeys = &m_hotkeys;
-        os.clock = &m_clock;
-        m_keyboards->installInto(os);
-        platform::install(os);
+        m_keyboards = startClockPlatform(m_desktop, m_hotkeys, m_clock, kSerial);
         m_clock.setNow(at(2024, 6, 3, 9, 15).toMSecsSinceEpoch());
     }
 
@@ -840,7 +761,7 @@ private slots:
         QVERIFY(!manager->isDeviceConnected());
     }
 
-    // Last: leaving through the menu asks the application to quit.
+    // Leaving through the menu asks the application to quit.
     void quitStopsTimersSavesAndCloses()
     {
         config()->setFixedPosition(false);
@@ -854,6 +775,39 @@ private slots:
         QSettings saved(config()->iniFilePath(), QSettings::IniFormat);
         QCOMPARE(saved.value("Window/Position").toString(), QStringLiteral("222,111"));
         QCOMPARE(saved.value("Window/FixedPosition").toString(), QStringLiteral("false"));
+        // The quit stays pending and would end every later event loop (a modal dialog's exec
+        // returns at once): one turn of the application's loop takes it.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
+
+    void tdxConfigurationDialogs()
+    {
+        // 应用 in 买入限制设置 writes the restrictions and has the order dialog worker reload; the
+        // recalibration opens the same dialog on its calibration tab.
+        Widget* w = create();
+        QSignalSpy reloads(w->connectionManager(), &Core::ConnectionManager::reloadCfg);
+        TdxCfgDlg* seen = nullptr;
+        int tab = -1;
+        QTimer::singleShot(0, [&] {
+            seen = qobject_cast<TdxCfgDlg*>(QApplication::activeModalWidget());
+            QVERIFY(seen);
+            seen->findChild<QCheckBox*>(QStringLiteral("enableNotSTCheckBox"))->setChecked(true);
+            seen->findChild<QPushButton*>(QStringLiteral("confirmButton"))->click();
+        });
+        w->slot_action_tdxConfig_clicked();
+        QVERIFY(seen);
+        QVERIFY(config()->tdxNotST());
+        QVERIFY(reloads.count() >= 1);
+
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TdxCfgDlg*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            tab = dialog->tabs()->currentIndex();
+            dialog->reject();
+        });
+        w->openTestDialog();
+        QCOMPARE(tab, int(TdxCfgDlg::CalibrationTab));
     }
 };
 

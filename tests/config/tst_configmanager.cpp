@@ -190,6 +190,9 @@ private slots:
         QTest::newRow("escaped at sign") << "TdxProfileList=\\x40Variant" + hugeList;
         QTest::newRow("octal at sign, quoted in pieces") << "TdxProfileList=\"\\100Var\"iant" + hugeList;
         QTest::newRow("continued line") << "TdxProfileList=@Var\\\niant" + hugeList;
+        // Quotes keep a "," or "=" from starting a value, but not the value they begin.
+        QTest::newRow("quoted value") << "TdxProfileList=\"@Variant" + hugeList + "\"";
+        QTest::newRow("after a quoted element") << "TdxProfileList=\"a,b\", @Variant" + hugeList;
     }
 
     void damagedEncodedValues()

@@ -19,6 +19,9 @@
 #include <memory>
 #include <thread>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 const QString kBuiltIn = QStringLiteral("金融终端");
@@ -351,6 +354,9 @@ private slots:
         QTest::newRow("reserved") << "默认配置";
         // Stored as "@@Variant(1)": a text, which the settings file's damage check must keep.
         QTest::newRow("looks like an encoded value") << "@Variant(1)";
+        // Quoted in the list because of the comma or '=': one text, not a value of its own.
+        QTest::newRow("comma before an encoded value") << "a,@Variant(1)";
+        QTest::newRow("equals sign before an encoded value") << "a=@DateTime(1)";
     }
 
     void namesThatAreNotFileNames()
@@ -425,6 +431,54 @@ private slots:
         QVERIFY(m_store->renameProfile(QStringLiteral("A"), QStringLiteral("A2")));
         QCOMPARE(m_store->currentProfileName(), QStringLiteral("B2"));
         QCOMPARE(m_store->profileProcessIdentifier(QStringLiteral("A2")), QStringLiteral("C:/a"));
+    }
+
+    // A disk that takes only the first bytes of a file, as a full one does: a profile written over
+    // or renamed there keeps its old file, and the operation reports failure.
+    void fullDiskKeepsTheProfile_data()
+    {
+        QTest::addColumn<bool>("rename");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("save over") << false << QStringLiteral("无法打开文件:");
+        QTest::newRow("rename") << true << QStringLiteral("无法创建新JSON文件:");
+    }
+
+    void fullDiskKeepsTheProfile()
+    {
+        QFETCH(bool, rename);
+        QFETCH(QString, warning);
+        makeProfile(QStringLiteral("A"), 10, QStringLiteral("C:/a"));
+        const QString path = m_store->profileFilePath(QStringLiteral("A"));
+        const QString newPath = m_store->profileFilePath(QStringLiteral("A2"));
+        const QStringList list = m_store->profileList();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        setActiveIndices(Indices(10, 50));
+        bool done = true;
+        {
+            // Writes past 64 bytes fail (EFBIG) instead of ending the process.
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+            rlimit small = saved;
+            small.rlim_cur = 64;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QLatin1Char('^') + warning));
+            done = rename ? m_store->renameProfile(QStringLiteral("A"), QStringLiteral("A2"))
+                          : m_store->saveProfile(QStringLiteral("A"), QStringLiteral("C:/a"));
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+            std::signal(SIGXFSZ, previous);
+        }
+        QVERIFY(!done);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QVERIFY(!QFile::exists(newPath));
+        QCOMPARE(m_store->profileList(), list);
+        QCOMPARE(m_store->currentProfileName(), QStringLiteral("A"));
+        QCOMPARE(QDir(profileDir()).entryList(QDir::Files).size(), 2); // no piece of a file left
     }
 
     void renameToItsOwnNameKeepsTheFile()

@@ -2,9 +2,11 @@
 
 #include "config/ConfigManager.h"
 
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStringList>
 
+#include <cstdlib>
 #include <vector>
 
 namespace scenario {
@@ -25,6 +27,8 @@ const std::vector<Stock> kStocks = {
     {u"600000", u"浦发银行"}, {u"000001", u"平安银行"}, {u"601398", u"工商银行"}, {u"002594", u"比亚迪"},
     {u"688001", u"华兴源创"}, {u"300750", u"宁德时代"}, {u"113001", u"中行转债"}, {u"123045", u"雷迪转债"},
     {u"600234", u"*ST科新"},  {u"000004", u"ST国华"},   {u"300013", u"*ST新联"},
+    // A full-width letter, a new listing's N: names the stock name rule does not take.
+    {u"000002", u"万科Ａ"},   {u"601121", u"N宝地"},
 };
 
 const std::vector<int> kKeys = {10, 11, 12, 13, 14, 15, 17, 18, 19, 20, 21, 22, 23, 24, 25, 29};
@@ -101,6 +105,9 @@ TradeCase TradeCase::generate(std::uint64_t seed, bool realTime)
     else if (dice.chance(0.1))
         cents = qMax(1LL, c.minPrice * 100LL + dice.between(-1, 1));
     c.price = priceText(cents);
+    // Prices a client shows before it knows one, or never: empty, "--", zero.
+    if (dice.chance(0.06))
+        c.price = dice.pick(std::vector<std::u16string>{u"", u"--", u"0.00", u"0.0"});
     const int maximum = dice.between(0, 99);
     if (maximum < 5)
         c.maximum = 0;
@@ -122,6 +129,8 @@ TradeCase TradeCase::generate(std::uint64_t seed, bool realTime)
     c.clientSplitDelayMs = dice.chance(0.7) ? 0 : dice.between(1, 40);
     if (!realTime && dice.chance(0.1))
         c.insistUntilMs = dice.between(30, 600);
+    if (dice.chance(0.15))
+        c.fieldsAfterMs = dice.between(1, 300);
 
     c.splitMode = dice.chance(0.3);
     c.typingDelayMs = dice.between(1, 30);
@@ -130,6 +139,7 @@ TradeCase TradeCase::generate(std::uint64_t seed, bool realTime)
         c.typedQuantity =
             QString::number(dice.chance(0.7) ? dice.between(1, 50) * 100 : dice.between(1, 5000))
                 .toStdU16String();
+    c.speed = dice.between(1, 6);
     c.secondKey = c.splitMode && dice.chance(0.3);
     c.earlierTrade = !realTime && dice.chance(0.15);
     if (realTime && dice.chance(0.25))
@@ -166,6 +176,7 @@ sim::FakeTdxOptions TradeCase::tdxOptions() const
     order.maxDelayMs = maxDelayMs;
     order.fixedQuantity = fixedQuantity;
     order.visibleAfterMs = visibleAfterMs;
+    order.fieldsAfterMs = fieldsAfterMs;
     return o;
 }
 
@@ -175,6 +186,7 @@ sim::TradeKeyTypingOptions TradeCase::typingOptions() const
     o.typingDelayMs = typingDelayMs;
     o.splitDelayMs = keyboardSplitDelayMs;
     o.splitQuantity = typedQuantity;
+    o.speed = speed;
     return o;
 }
 
@@ -203,6 +215,11 @@ void TradeCase::applySettings(ConfigManager& c) const
     settings.setValue(QStringLiteral("Software/UseSoftwareSplit"), softwareSplit);
 }
 
+long long TradeCase::splitLotOf(bool bond)
+{
+    return bond ? 10 : 100;
+}
+
 long long TradeCase::priceCents() const
 {
     const QString text = q(price);
@@ -216,12 +233,86 @@ long long TradeCase::priceCents() const
     return whole && fraction ? yuan * 100 + cents : -1;
 }
 
+long long TradeCase::expectedQuantity() const
+{
+    if (expectedRefusal() || unplugAfterMs >= 0 || insistUntilMs >= 0 || secondKey || maximum <= 0 ||
+        !maxText.empty())
+        return -1;
+    const bool fixed = key == 10 || (key >= 17 && key <= 20);
+    const int ratio = (key >= 11 && key <= 15) || (key >= 21 && key <= 25) ? key % 10 : 0;
+    const bool bondCode = code.rfind(u"11", 0) == 0 || code.rfind(u"12", 0) == 0;
+    const bool bond = onlyBond || bondCode;
+    const long long lot = bond ? 10 : 100;
+    // What the program cannot read refuses the buy, and leaves the dialog open: a name outside the
+    // stock name rule (for the restrictions) or no price (for the limits).
+    const QString n = q(name);
+    const bool nameReadable = !n.isEmpty() && n.contains(QRegularExpression(QStringLiteral("^[一-鿿*ST退]+$")));
+    if (isBuy() && (onlyBond || onlyMain || notST) && !nameReadable)
+        return -1;
+    if (isBuy() && (maxPriceOn || minPriceOn || amountOn) && priceCents() <= 0)
+        return -1;
+    long long quantity = -1;
+    if (fixed) {
+        if (fixedQuantity <= 0 || splitMode)
+            return -1;
+        quantity = fixedQuantity;
+    } else if (ratio == 0) {
+        return -1;
+    } else {
+        // This dialog's own target.
+        const long long target = ratio == 1 ? maximum : qMax(maximum / ratio / 100 * 100, 100LL);
+        if (!splitMode) {
+            // A split button whose quantity comes about as late as the program verifies it
+            // fights the program's own typing: which one the client shows at the click is open.
+            if (!softwareSplit || (splitButtonsWork && clientSplitDelayMs >= 20))
+                return -1;
+            quantity = target;
+        } else {
+            // The keyboard must have put its quantity in before it is told none came (100 ms
+            // after the key), into a dialog that was open by then.
+            const int quantityAt = keyboardSplitDelayMs + (typedQuantity.empty() ? clientSplitDelayMs : 0);
+            if (quantityAt >= 90 || keyboardSplitDelayMs <= typingDelayMs + 2 || (bond && fieldsAfterMs > 0) ||
+                visibleAfterMs >= keyboardSplitDelayMs)
+                return -1;
+            // What the keyboard puts in: its typed digits, or the client's split button.
+            long long keyboard = -1;
+            if (!typedQuantity.empty())
+                keyboard = q(typedQuantity).toLongLong();
+            else if (ratio >= 2 && splitButtonsWork && layout != 2 &&
+                     typingDelayMs + maxDelayMs + 2 < keyboardSplitDelayMs)
+                // A split button pressed before the client knows its maximum fills in nothing.
+                keyboard = maximum / ratio / splitLotOf(bondCode) * splitLotOf(bondCode);
+            if (keyboard <= 0 || std::abs(keyboard - target) > 99 || (isBuy() && keyboard % lot != 0))
+                return -1;
+            quantity = keyboard;
+        }
+    }
+    const long long cents = priceCents();
+    if (isBuy() && amountOn) {
+        if (cents <= 0)
+            return -1;
+        if (quantity * cents / 100 > maxAmount) {
+            // The limit cuts to lots of 10 for a bond only where the program knows it is one:
+            // with only bonds on, or with its code read for the ST restriction.
+            const long long limitLot = onlyBond || (notST && bondCode) ? 10 : 100;
+            quantity = maxAmount * 100 / cents / limitLot * limitLot;
+            if (quantity < 1)
+                return -1;
+        }
+    }
+    return quantity;
+}
+
 int TradeCase::expectedRefusal() const
 {
     if (!isBuy())
         return 0;
     const QString c = q(code);
     const QString n = q(name);
+    // The restrictions need code and name read, and the stock name rule takes neither a
+    // full-width letter (万科Ａ) nor a new listing's N: such a stock is never found.
+    if ((onlyBond || onlyMain || notST) && !n.contains(QRegularExpression(QStringLiteral("^[一-鿿*ST退]+$"))))
+        return 100;
     if (onlyBond && !(c.startsWith(QLatin1String("11")) || c.startsWith(QLatin1String("12"))))
         return 10;
     if (onlyMain &&
@@ -230,9 +321,13 @@ int TradeCase::expectedRefusal() const
     if (notST && n.contains(QLatin1String("ST"), Qt::CaseInsensitive))
         return 12;
     const long long cents = priceCents();
-    if (cents > 0 && maxPriceOn && cents > maxPrice * 100LL)
+    const bool priceRead = !price.empty() && QString(q(price)).contains(QRegularExpression(QStringLiteral("^[0-9]+\\.[0-9]+$")));
+    if ((maxPriceOn || minPriceOn || amountOn) && !priceRead)
+        return 102;
+    const double value = q(price).toDouble();
+    if (priceRead && maxPriceOn && value > maxPrice)
         return 15;
-    if (cents > 0 && minPriceOn && minPrice * 100LL > cents)
+    if (priceRead && minPriceOn && minPrice > value)
         return 15;
     return 0;
 }

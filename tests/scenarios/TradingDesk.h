@@ -14,6 +14,8 @@
 // keyboards received, the texts the clock spoke.
 
 #include "clock/Widget.h"
+
+#include <QMessageBox>
 #include "sim/desktop/FakeTdx.h"
 #include "sim/desktop/FakeThs.h"
 #include "sim/desktop/SimSystem.h"
@@ -34,14 +36,22 @@ namespace scenario {
 
 using Pairs = QList<QPair<int, int>>;
 
-// The clock with its speech recorded instead of spoken.
+// The clock with its speech recorded instead of spoken, and its message boxes (the worker's
+// prompts among them) recorded and declined instead of waiting for a user.
 class ProgramWindow : public Widget
 {
 public:
     QStringList spoken; // GUI thread only
+    QStringList boxes;  // GUI thread only
 
 protected:
     void speak(const QString& text) override { spoken.append(text); }
+    int runMessageBox(QMessageBox& box) override
+    {
+        boxes.append(box.text());
+        return QMessageBox::No;
+    }
+    bool runTdxConfigDialog(bool) override { return false; }
 };
 
 struct DeskSetup

@@ -7,6 +7,8 @@
 // - With the amount limit on, no buy is confirmed above the maximum amount.
 // - In keyboard split mode no quantity more than 99 away from the target computed for that same
 //   dialog is confirmed.
+// - Good orders go through: every case nothing refuses ends confirmed with exactly the quantity
+//   worked out from the case itself (TradeCase::expectedQuantity), never from the program's log.
 // - Every dialog ends confirmed, closed by the program for a reason it gave, or left to the user
 //   for a reason that leaves it open; nothing is confirmed that was refused, nothing closed
 //   without a word.
@@ -34,6 +36,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -71,7 +74,7 @@ int caseCount(int fallback)
 bool closingReason(int reason)
 {
     return reason == 1 || reason == 2 || reason == 10 || reason == 11 || reason == 12 || reason == 15 ||
-           reason == 16;
+           reason == 16 || reason == 106;
 }
 
 // What one trade looked like from outside.
@@ -84,23 +87,9 @@ struct Outcome
     int closeRequests = 0;
     QStringList log;
     std::vector<sim::Order> orders;
+    std::vector<EditBoxChangeWorker::Verdict> verdicts; // of this trade (virtual clock only)
     qint64 detectionMs = 0; // (virtual clock only)
 };
-
-// The target the worker computed for this dialog (the last one), 0 when none.
-int loggedTarget(const QStringList& log)
-{
-    int target = 0;
-    for (const QString& line : log) {
-        if (line.startsWith(QStringLiteral("分仓计算：最大可买="))) {
-            target = line.section(QStringLiteral("目标数量="), 1).trimmed().toInt();
-        } else if (line.startsWith(QStringLiteral("限额调整："))) {
-            const QString after = line.section(QStringLiteral("→"), 1);
-            target = after.section(QStringLiteral("，"), 0, 0).trimmed().toInt();
-        }
-    }
-    return target;
-}
 
 bool logged(const QStringList& log, const QString& prefix)
 {
@@ -128,7 +117,7 @@ QStringList violations(const TradeCase& c, const Outcome& o, bool exact)
     if (refusal && c.unplugAfterMs < 0) {
         if (confirmed)
             found << QStringLiteral("refused with %1 but an order was confirmed").arg(refusal);
-        if (!closed)
+        if (closingReason(refusal) && !closed)
             found << QStringLiteral("refused with %1 but the dialog was not closed").arg(refusal);
         if (o.actions != Pairs{{64, refusal}})
             found << QStringLiteral("refused with %1 but the keyboard was told otherwise").arg(refusal);
@@ -148,22 +137,28 @@ QStringList violations(const TradeCase& c, const Outcome& o, bool exact)
         }
     }
 
-    // Keyboard split mode against the target of this dialog only.
+    // Against the worker's own record of this dialog: its target, its verdict.
     if (exact) {
-        const int target = loggedTarget(o.log);
-        if (target > 0) {
-            for (const sim::Order& order : o.orders) {
-                if (std::abs(order.quantity - target) > 99)
-                    found << QStringLiteral("confirmed %1, more than 99 from the target %2")
-                                 .arg(order.quantity)
-                                 .arg(target);
+        using Verdict = EditBoxChangeWorker::Verdict;
+        for (const Verdict& v : o.verdicts) {
+            if (v.outcome == Verdict::Confirmed && v.target > 0) {
+                for (const sim::Order& order : o.orders) {
+                    if (std::abs(order.quantity - v.target) > 99)
+                        found << QStringLiteral("confirmed %1, more than 99 from the target %2")
+                                     .arg(order.quantity)
+                                     .arg(v.target);
+                }
             }
-        } else if (logged(o.log, QStringLiteral("✓ 键盘模式分仓验证")) ||
-                   logged(o.log, QStringLiteral("❌ 键盘模式分仓验证"))) {
-            found << QStringLiteral("keyboard split compared with a target this dialog never had");
+            if (v.outcome == Verdict::Refused && confirmed)
+                found << QStringLiteral("confirmed although the worker refused it (%1)").arg(v.reason);
         }
-        if (logged(o.log, QStringLiteral("❌ 键盘模式分仓验证失败")) && confirmed)
-            found << QStringLiteral("confirmed although the keyboard's quantity failed the check");
+        if (confirmed && std::none_of(o.verdicts.begin(), o.verdicts.end(),
+                                      [](const Verdict& v) { return v.outcome == Verdict::Confirmed; }))
+            found << QStringLiteral("an order was placed that the worker never confirmed");
+        // Good orders go through, with the quantity the case itself gives.
+        const long long expected = c.expectedQuantity();
+        if (expected > 0 && (o.orders.size() != 1 || o.orders[0].quantity != expected))
+            found << QStringLiteral("a good order did not go through with %1").arg(expected);
     }
 
     // Every dialog ends as the worker said.
@@ -254,8 +249,10 @@ public:
                 m_outcome.notices.append({action, reason});
             },
             Qt::DirectConnection);
-        QObject::connect(w, &EditBoxChangeWorker::requestClickButton, &m_context,
-                         &WindowRequests::clickButton, Qt::DirectConnection);
+        QObject::connect(
+            w, &EditBoxChangeWorker::requestClickButton, &m_context,
+            [w](trade::HWND button) { w->onButtonClicked(button, WindowRequests::clickButton(button)); },
+            Qt::DirectConnection);
         QObject::connect(
             w, &EditBoxChangeWorker::requestCloseWindow, &m_context,
             [this](trade::HWND window) {
@@ -281,6 +278,7 @@ public:
         log.clear();
         m_outcome = Outcome();
 
+        const std::size_t verdictsBefore = m_worker->verdicts().size();
         pressKey();
         m_clock.advance(m_case.typingDelayMs + 2);
         const std::vector<sim::WindowId> dialogs = m_tdx->orderDialogs();
@@ -297,6 +295,9 @@ public:
         m_outcome.detectionMs = m_clock.nowMs() - start;
 
         m_outcome.dialogOpen = m_system.desktop().isWindow(dialog);
+        const auto verdicts = m_worker->verdicts();
+        m_outcome.verdicts.assign(verdicts.begin() + std::ptrdiff_t(std::min(verdictsBefore, verdicts.size())),
+                                  verdicts.end());
         m_outcome.orders = m_system.orderBook().orders();
         m_outcome.log = log.lines();
         return m_outcome;

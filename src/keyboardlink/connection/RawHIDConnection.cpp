@@ -53,6 +53,7 @@ QIODevice* RawHIDConnection::connectDevice(Core::IDevice* device)
     auto* usb = qobject_cast<USBDevice*>(device);
     if (!usb)
         return nullptr;
+    m_stateReported = false;
     m_stream = new RawHID(usb->path(), nullptr, this);
     connect(m_stream, &QIODevice::readyRead, this, &RawHIDConnection::slot_onReadyRead);
     connect(m_stream, &QIODevice::bytesWritten, this, &RawHIDConnection::slot_onWriteComplete);
@@ -89,8 +90,12 @@ void RawHIDConnection::slot_onReadyRead()
         return;
     const QByteArray frame(chunk, static_cast<int>(n));
     m_parser->decode(frame);
+    const bool stateFrame =
+        n >= 4 && m_parser->status() == 0 && !Protocol::isKeyMapCommand(m_parser->command());
+    if (stateFrame)
+        m_stateReported = true;
     // A state frame that reports no software (0) leaves the last known one in place.
-    if (m_parser->status() == 0 && !Protocol::isKeyMapCommand(m_parser->command()) && m_parser->soft() != 0)
+    if (stateFrame && m_parser->soft() != 0)
         m_softType = m_parser->soft();
     emit dataArrived(this);
 }

@@ -36,6 +36,9 @@ public:
     // The software type the keyboard last reported (1 THS, 2 TDX), 0 before any.
     int softType() const { return m_softType; }
     bool workState() const;
+    // Whether the keyboard has told its state (a state frame) since the device was connected:
+    // before that, workState and softType are defaults, not what the keyboard holds.
+    bool hasReportedState() const { return m_stateReported; }
     RawHID* stream() const { return m_stream; }
 
     // Host commands. Each writes one frame; the result is the frame's length, or −1 when nothing
@@ -74,6 +77,7 @@ private:
     RawHID* m_stream = nullptr;
     bool m_removalNotice = true;
     int m_softType = 0;
+    bool m_stateReported = false;
     DataParser* m_parser;
     QPointer<USBMonitor> m_monitor;
 };

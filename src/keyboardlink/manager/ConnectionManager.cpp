@@ -446,6 +446,7 @@ bool ConnectionManager::disconnectAll()
     m_connectionDevices.clear();
     m_hidConnections.clear();
     m_ioDevices.clear();
+    m_syncAwaitingState = false;
     resetActive();
 
     m_multiKeyboard = ConfigManager::instance()->multiKeyboardEnabled();
@@ -761,12 +762,18 @@ void ConnectionManager::devDataResp(IConnection* connection)
         emit tradeTypeSet(parser->priceType(), parser->keyFunction(), 0);
         break;
     case Protocol::Cmd::TradeKeyPressedFlag:
+        // The keyboard types this one's quantity itself, at the pace of its delays.
+        if (m_worker)
+            m_worker->onKeyboardDelays(parser->keyDownDelay(), parser->keyUpDelay());
         emit tradeTypeSet(parser->priceType(), parser->keyFunction(), parser->reason());
         break;
     default:
         emit updateDevState(parser);
         break;
     }
+    if (m_syncAwaitingState && m_hidConnections.at(index) == activeConnection() &&
+        m_hidConnections.at(index)->hasReportedState())
+        syncAllKeyboards();
 }
 
 // ---------------------------------------------------------------- keyboard operations
@@ -942,6 +949,14 @@ void ConnectionManager::syncAllKeyboards()
     RawHIDConnection* active = activeConnection();
     if (m_hidConnections.size() < 2 || !active)
         return;
+    // Until the active keyboard has answered, its parser holds defaults (trading mode off): sent
+    // to every keyboard, they would take each of them out of trading mode.
+    if (!active->hasReportedState()) {
+        log() << "活跃键盘尚未报告状态，收到后再同步";
+        m_syncAwaitingState = true;
+        return;
+    }
+    m_syncAwaitingState = false;
     try {
         log() << "开始同步所有键盘状态...";
         const int state = active->workState() ? 1 : 0;
@@ -1077,7 +1092,9 @@ void ConnectionManager::onNotice(int action, int reason)
 
 void ConnectionManager::clickButton(trade::HWND button)
 {
-    WindowRequests::clickButton(button);
+    const bool clicked = WindowRequests::clickButton(button);
+    if (m_worker)
+        m_worker->onButtonClicked(button, clicked);
 }
 
 void ConnectionManager::closeWindow(trade::HWND window)

@@ -91,6 +91,8 @@ public:
     bool getTradeState();
     bool switchWorkState();
     bool setWorkOff();
+    // Puts every keyboard into the active keyboard's trading mode and software, as that keyboard
+    // reported them; before it has reported its state, the sync waits for its first state frame.
     void syncAllKeyboards();
     bool setSpeedIndex(int index);
     bool switchSpeedIndex(int index);
@@ -212,6 +214,7 @@ private:
     bool m_autoConnect = true;
     bool m_autoSwitchSoft = true;
     bool m_watchersRunning = false;
+    bool m_syncAwaitingState = false; // a sync waits for the active keyboard's first state frame
     int m_desktopSoftType = 11;
     bool m_multiKeyboard = false;
     bool m_stockCheck = false;

@@ -44,6 +44,28 @@ QList<int> speedIndexes()
     return {1, 2, 3, 4, 5, 6};
 }
 
+namespace {
+constexpr int KeystrokePauses[] = {0, 5, 10, 20, 35, 50}; // speeds 1 … 6
+constexpr int SlowestSpeed = 6;
+} // namespace
+
+int keystrokePauseMs(int speed)
+{
+    if (speed < 1 || speed > SlowestSpeed)
+        speed = SlowestSpeed;
+    return KeystrokePauses[speed - 1];
+}
+
+int keystrokeIntervalMs(int speed, int keyDownDelayMs, int keyUpDelayMs)
+{
+    return qMax(keyDownDelayMs, 0) + qMax(keyUpDelayMs, 0) + keystrokePauseMs(speed);
+}
+
+int slowestKeystrokeIntervalMs(int keyDownDelayMs, int keyUpDelayMs)
+{
+    return keystrokeIntervalMs(SlowestSpeed, keyDownDelayMs, keyUpDelayMs);
+}
+
 QString priceTypeName(int priceType, int soft)
 {
     switch (priceType) {

@@ -59,6 +59,22 @@ QString softName(int soft);
 QString speedName(int speed);
 QList<int> speedIndexes();
 
+// How fast the keyboard types. Each key is held for its key-down delay, and the next key goes
+// down the key-up delay plus the pause of the speed after the release:
+//
+//   speed   1 极速  2 高速  3 特快  4 快速  5 普速  6 低速
+//   pause   0       5       10      20      35      50      ms
+//
+// so one keystroke takes keyDownDelay + keyUpDelay + pause (66 ms at 低速 with the factory
+// delays of 8 ms each). The pause of a speed outside 1 … 6 is the slowest one's.
+int keystrokePauseMs(int speed);
+int keystrokeIntervalMs(int speed, int keyDownDelayMs, int keyUpDelayMs);
+// The interval at the slowest speed: what a typed quantity may stay unchanged between two
+// digits, whatever the speed is set to at the moment.
+int slowestKeystrokeIntervalMs(int keyDownDelayMs, int keyUpDelayMs);
+// The key-down and key-up delays the keyboard leaves the factory with.
+constexpr int FactoryKeyDelayMs = 8;
+
 // Price type of the buy keys (the buy index). 0 is "限价", but has no name under THS.
 QString priceTypeName(int priceType, int soft);
 QList<int> priceTypes();

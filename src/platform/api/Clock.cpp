@@ -14,6 +14,11 @@ public:
         using namespace std::chrono;
         return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
     }
+    std::int64_t monotonicMs() override
+    {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
     void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
 } // namespace
@@ -30,6 +35,12 @@ std::int64_t ManualClock::nowMs()
     return m_now;
 }
 
+std::int64_t ManualClock::monotonicMs()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_monotonic;
+}
+
 void ManualClock::advance(std::int64_t ms)
 {
     std::function<void(std::int64_t)> observer;
@@ -37,7 +48,8 @@ void ManualClock::advance(std::int64_t ms)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_now += ms;
-        now = m_now;
+        m_monotonic += ms;
+        now = m_monotonic;
         observer = m_observer;
     }
     if (observer)
@@ -47,13 +59,15 @@ void ManualClock::advance(std::int64_t ms)
 void ManualClock::setNow(std::int64_t ms)
 {
     std::function<void(std::int64_t)> observer;
+    std::int64_t monotonic;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_now = ms;
+        monotonic = m_monotonic;
         observer = m_observer;
     }
     if (observer)
-        observer(ms);
+        observer(monotonic);
 }
 
 void ManualClock::setObserver(std::function<void(std::int64_t)> observer)

@@ -2,6 +2,11 @@
 
 // Time as trade automation sees it. Production code uses the system clock; tests and the
 // deterministic core use a manual clock whose sleeps advance time instantly.
+//
+// Two readings: the wall time (nowMs) for what happens at a time of day, and a monotonic reading
+// (monotonicMs) for every interval and wait. Setting the system time (by hand, or an NTP step)
+// moves the wall time only, so a 1000 ms limit measured on the monotonic reading neither fires at
+// once nor stretches when it happens mid-trade.
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +20,9 @@ public:
     virtual ~Clock() = default;
     // Milliseconds since the Unix epoch (like QDateTime::currentMSecsSinceEpoch).
     virtual std::int64_t nowMs() = 0;
+    // Milliseconds from an arbitrary start that only ever moves forward with real time; for
+    // intervals only (compare two readings, never show one).
+    virtual std::int64_t monotonicMs() = 0;
     // Blocks the calling thread for ms milliseconds of this clock's time.
     virtual void sleepMs(int ms) = 0;
 };
@@ -22,13 +30,16 @@ public:
 // The real clock.
 Clock& systemClock();
 
-// A clock that only moves when told to: sleepMs(n) and advance(n) add n at once. An observer,
-// when set, runs after every change of time (simulators use it to make scheduled things happen).
+// A clock that only moves when told to: sleepMs(n) and advance(n) add n at once to both
+// readings; setNow sets the wall time alone, as a change of the system time does (the monotonic
+// reading starts equal to the wall time). An observer, when set, runs after every change of time
+// with the monotonic reading (simulators use it to make scheduled things happen).
 class ManualClock : public Clock
 {
 public:
-    explicit ManualClock(std::int64_t startMs = 1'700'000'000'000) : m_now(startMs) {}
+    explicit ManualClock(std::int64_t startMs = 1'700'000'000'000) : m_now(startMs), m_monotonic(startMs) {}
     std::int64_t nowMs() override;
+    std::int64_t monotonicMs() override;
     void sleepMs(int ms) override { advance(ms); }
     void advance(std::int64_t ms);
     void setNow(std::int64_t ms);
@@ -37,6 +48,7 @@ public:
 private:
     std::mutex m_mutex;
     std::int64_t m_now;
+    std::int64_t m_monotonic;
     std::function<void(std::int64_t)> m_observer;
 };
 

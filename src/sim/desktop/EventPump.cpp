@@ -46,7 +46,7 @@ void EventPump::run()
         lock.unlock();
         m_desktop.runPending();
         const std::int64_t next = m_desktop.nextEventTime();
-        const std::int64_t now = m_desktop.clock().nowMs();
+        const std::int64_t now = m_desktop.clock().monotonicMs();
         lock.lock();
         if (m_stop || m_woken)
             continue;

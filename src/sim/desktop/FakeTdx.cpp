@@ -3,6 +3,8 @@
 #include "SimSystem.h"
 #include "SimText.h"
 
+#include <algorithm>
+
 namespace sim {
 
 using namespace platform;
@@ -97,7 +99,8 @@ struct FakeTdx::OrderDialog
     long long maxValue = -1;              // the maximum as shown, once it is a number
 };
 
-FakeTdx::FakeTdx(SimSystem& system, FakeTdxOptions options) : m_system(system), m_options(std::move(options))
+FakeTdx::FakeTdx(SimSystem& system, FakeTdxOptions options)
+    : m_system(system), m_options(std::move(options)), m_hotkeyOrder(m_options.hotkeyOrder)
 {
     const std::u16string exe = m_options.is64Bit ? u"tdxw64.exe" : u"tdxw.exe";
     ProcessSpec spec;
@@ -176,6 +179,18 @@ void FakeTdx::setCurrentStock(const std::u16string& code, const std::u16string& 
     m_price = price;
 }
 
+void FakeTdx::setHotkeyOrder(const TdxOrderOptions& order)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hotkeyOrder = order;
+}
+
+TdxOrderOptions FakeTdx::hotkeyOrder() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_hotkeyOrder;
+}
+
 void FakeTdx::showPage(const std::u16string& page)
 {
     m_options.page = page;
@@ -215,7 +230,7 @@ std::intptr_t FakeTdx::mainProc(WindowId window, std::uint32_t message, std::uin
     if (message == msg::KeyDown) {
         auto key = m_options.hotkeys.find(static_cast<int>(wParam));
         if (key != m_options.hotkeys.end()) {
-            openOrderDialog(key->second, m_options.hotkeyOrder);
+            openOrderDialog(key->second, hotkeyOrder());
             return 0;
         }
     }
@@ -289,6 +304,18 @@ WindowId FakeTdx::openOrderDialog(TdxDialogKind kind, const TdxOrderOptions& opt
     if (options.visibleAfterMs > 0)
         desktop().scheduleAfter(options.visibleAfterMs, pid, dialog,
                                 [this, dialog] { desktop().setVisible(dialog, true); });
+    if (options.fieldsAfterMs > 0) {
+        // The client looks the stock up after the dialog is up.
+        desktop().scheduleAfter(options.fieldsAfterMs, pid, dialog, [this, dialog, d] {
+            const std::pair<TdxField, std::u16string> fields[] = {{TdxField::Code, d->options.code},
+                                                                  {TdxField::Name, d->options.name},
+                                                                  {TdxField::Price, d->options.price}};
+            for (const auto& field : fields) {
+                if (const WindowId c = control(dialog, field.first))
+                    desktop().sendMessage(c, msg::SetText, 0, reinterpret_cast<std::intptr_t>(field.second.c_str()));
+            }
+        });
+    }
 
     desktop().setForegroundWindow(dialog);
     if (const WindowId quantity = control(dialog, TdxField::Quantity)) {
@@ -311,15 +338,16 @@ void FakeTdx::createControls(WindowId dialog, OrderDialog& d)
         child.parent = dialog;
         child.style = (c.visible ? style::Visible : 0) | (c.enabled ? 0 : style::Disabled);
         child.controlId = FieldIdBase + static_cast<int>(i);
+        const bool late = d.options.fieldsAfterMs > 0;
         switch (c.field) {
         case TdxField::Code:
-            child.text = d.options.code;
+            child.text = late ? std::u16string() : d.options.code;
             break;
         case TdxField::Name:
-            child.text = d.options.name;
+            child.text = late ? std::u16string() : d.options.name;
             break;
         case TdxField::Price:
-            child.text = d.options.price;
+            child.text = late ? std::u16string() : d.options.price;
             break;
         case TdxField::Quantity:
             child.text = d.options.quantity;
@@ -509,7 +537,7 @@ void FakeTdx::confirm(WindowId dialog)
         MessageDialogSpec box;
         box.pid = order.pid;
         box.owner = dialog;
-        box.title = u"Tdx";
+        box.title = m_options.refusalBoxTitle;
         box.texts = {refused};
         openMessageDialog(desktop(), box);
         return;
@@ -694,19 +722,35 @@ bool FakeTdx::keyboardSplit(WindowId dialog, int ratio, int delayMs)
     return true;
 }
 
-void FakeTdx::keyboardTypeQuantity(WindowId dialog, const std::u16string& digits, int delayMs)
+void FakeTdx::keyboardTypeQuantity(WindowId dialog, const std::u16string& digits, int delayMs, KeyPace pace)
 {
-    auto type = [this, dialog, digits] {
+    const ProcessId pid = desktop().windowProcessId(dialog);
+    auto type = [this, dialog, digits, pace, pid] {
         if (const WindowId quantity = control(dialog, TdxField::Quantity)) {
             desktop().setFocus(quantity);
             desktop().sendMessage(quantity, EmSetSel, 0, -1);
         }
-        desktop().deviceType(digits);
+        if (pace.intervalMs <= 0) {
+            desktop().deviceType(digits);
+            return;
+        }
+        // One digit per keystroke interval, each held for the key-down delay.
+        for (std::size_t i = 0; i < digits.size(); ++i) {
+            const std::u16string digit(1, digits[i]);
+            const int at = static_cast<int>(i) * pace.intervalMs;
+            auto down = [this, digit] { desktop().deviceKey(static_cast<std::uint8_t>(digit[0]), false); };
+            auto up = [this, digit] { desktop().deviceKey(static_cast<std::uint8_t>(digit[0]), true); };
+            if (at == 0)
+                down();
+            else
+                desktop().scheduleAfter(at, pid, dialog, down);
+            desktop().scheduleAfter(at + std::max(pace.keyDownMs, 1), pid, dialog, up);
+        }
     };
     if (delayMs > 0) {
-        desktop().scheduleAfter(delayMs, desktop().windowProcessId(dialog), dialog, type);
+        desktop().scheduleAfter(delayMs, pid, dialog, type);
     } else {
-        SimDesktop::ActingAs as(desktop().windowProcessId(dialog));
+        SimDesktop::ActingAs as(pid);
         type();
     }
 }

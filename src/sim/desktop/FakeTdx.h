@@ -46,7 +46,16 @@ struct TdxOrderOptions
     int maxDelayMs = 0;
     long long fixedQuantity = -1; // >= 0: the client fills this quantity in when the maximum appears
     int visibleAfterMs = 0;       // the dialog is in front at once but visible only after this
+    int fieldsAfterMs = 0;        // code, name and price are shown only after this (empty before)
     std::u16string title;         // empty: 闪电买入 / 闪电融资买入 / 闪电卖出
+};
+
+// How a trading keyboard types: each key held keyDownMs, one key every intervalMs. An
+// interval of 0 types everything at once.
+struct KeyPace
+{
+    int keyDownMs = 0;
+    int intervalMs = 0;
 };
 
 struct FakeTdxOptions
@@ -62,6 +71,9 @@ struct FakeTdxOptions
     bool splitButtonsWork = true;
     int splitLot = 0;        // 0: 100 shares, 10 for convertible bonds
     bool checkOrders = true; // refuse no quantity, odd lots of a buy, more than the maximum, a bad price
+    // The box a refusal shows over the order dialog, which stays open: "Tdx", or an error
+    // "提示" (without 委托已提交). Closing it brings the order dialog back to the front.
+    std::u16string refusalBoxTitle = u"Tdx";
     bool tradeConfirmation = false; // confirm shows 买入交易确认 / 卖出交易确认 first
     bool activate = true;           // the main window comes to the front at start
     // Keys (virtual-key codes) the main window answers by opening an order dialog, and how.
@@ -87,6 +99,10 @@ public:
     const FakeTdxOptions& options() const { return m_options; }
 
     void setCurrentStock(const std::u16string& code, const std::u16string& name, const std::u16string& price);
+    // What the hot keys open from now on (the options' hotkeyOrder until then): the maximum
+    // quantity and its delay, for example.
+    void setHotkeyOrder(const TdxOrderOptions& order);
+    TdxOrderOptions hotkeyOrder() const;
     // The main window's title becomes "<mainTitle> - <page>".
     void showPage(const std::u16string& page);
     // 64-bit: starts TC.exe (no-op when it runs).
@@ -119,9 +135,10 @@ public:
 
     // The trading keyboard in its own split mode: after delayMs it presses the client's split
     // button, or types the quantity into the order dialog (the quantity edit focused and
-    // selected first, then one key press per digit into the foreground window).
+    // selected first, then one key press per digit into the foreground window, at the pace
+    // given: the dialog shows "1", "10", "100" on the way to "1000").
     bool keyboardSplit(WindowId dialog, int ratio, int delayMs = 0);
-    void keyboardTypeQuantity(WindowId dialog, const std::u16string& digits, int delayMs = 0);
+    void keyboardTypeQuantity(WindowId dialog, const std::u16string& digits, int delayMs = 0, KeyPace pace = {});
 
 private:
     struct OrderDialog;
@@ -157,6 +174,7 @@ private:
     std::u16string m_name = u"浦发银行";
     std::u16string m_price = u"10.52";
     WindowId m_lastNotice = 0;
+    TdxOrderOptions m_hotkeyOrder;
     int m_nextContract = 1001;
 };
 

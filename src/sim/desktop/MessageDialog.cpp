@@ -9,7 +9,7 @@ WindowId openMessageDialog(SimDesktop& desktop, const MessageDialogSpec& spec)
     auto buttons = spec.buttons;
     auto onClose = spec.onClose;
     WindowSpec dialog;
-    dialog.className = u"#32770";
+    dialog.className = spec.className;
     dialog.text = spec.title;
     dialog.owner = spec.owner;
     dialog.pid = spec.pid;
@@ -41,6 +41,14 @@ WindowId openMessageDialog(SimDesktop& desktop, const MessageDialogSpec& spec)
         label.parent = box;
         label.controlId = 0xFFFF;
         desktop.createWindow(label);
+    }
+    for (const auto& text : spec.edits) {
+        WindowSpec edit;
+        edit.className = u"Edit";
+        edit.text = text;
+        edit.parent = box;
+        edit.style = style::Visible;
+        desktop.createWindow(edit);
     }
     bool first = true;
     for (const auto& b : spec.buttons) {

@@ -183,7 +183,7 @@ void SimDesktop::enter()
         return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_events.empty() || m_events.begin()->first.first > m_clock.nowMs())
+        if (m_events.empty() || m_events.begin()->first.first > m_clock.monotonicMs())
             return;
     }
     runPendingLocked(true);
@@ -222,16 +222,23 @@ std::intptr_t SimDesktop::dispatch(WindowId window, std::uint32_t message, std::
         pid = w->pid;
         if (w->recording) {
             w->log.push_back(
-                {message, wParam, lParam, t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs()});
+                {message, wParam, lParam, t_eventTime != NoEventTime ? t_eventTime : m_clock.monotonicMs()});
             if (w->log.size() > 512)
                 w->log.pop_front();
         }
     }
-    auto lock = threadLock(thread);
-    std::lock_guard<std::recursive_mutex> threadGuard(*lock);
-    DepthGuard depth;
-    ActGuard act(pid);
-    return proc ? proc(window, message, wParam, lParam) : standardProc(cls, window, message, wParam, lParam);
+    std::intptr_t result = 0;
+    {
+        auto lock = threadLock(thread);
+        std::lock_guard<std::recursive_mutex> threadGuard(*lock);
+        DepthGuard depth;
+        ActGuard act(pid);
+        result = proc ? proc(window, message, wParam, lParam) : standardProc(cls, window, message, wParam, lParam);
+    }
+    // Reading a text changes nothing a viewer sees; any other message may.
+    if (message != msg::GetText && message != msg::GetTextLength)
+        notifyChanged();
+    return result;
 }
 
 std::intptr_t SimDesktop::standardProc(const std::u16string& cls, WindowId window, std::uint32_t message,
@@ -464,6 +471,7 @@ void SimDesktop::changeForeground(WindowId newForeground, bool notify)
             m_focus = (w->lastFocus && find(w->lastFocus)) ? w->lastFocus : newForeground;
         }
     }
+    notifyChanged();
     if (notify && newForeground)
         notifyForeground(newForeground);
 }
@@ -700,12 +708,14 @@ bool SimDesktop::setWindowText(WindowId window, const char16_t* text)
 {
     enter();
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         auto w = find(window);
         if (!w)
             return false;
         if (w->pid != callerPid()) {
             w->caption = text ? std::u16string(text) : std::u16string();
+            lock.unlock();
+            notifyChanged();
             return true;
         }
     }
@@ -785,7 +795,18 @@ bool SimDesktop::setWindowPos(WindowId window, WindowId insertAfter, int x, int 
                               std::uint32_t flags)
 {
     enter();
-    std::lock_guard<std::mutex> lock(m_mutex);
+    bool done = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        done = setWindowPosLocked(window, insertAfter, x, y, cx, cy, flags);
+    }
+    notifyChanged();
+    return done;
+}
+
+bool SimDesktop::setWindowPosLocked(WindowId window, WindowId insertAfter, int x, int y, int cx, int cy,
+                                    std::uint32_t flags)
+{
     auto w = find(window);
     if (!w)
         return false;
@@ -905,6 +926,7 @@ bool SimDesktop::showWindow(WindowId window, int command)
             break;
         }
     }
+    notifyChanged();
     if (activate)
         setForegroundWindow(window);
     else if (loseForeground)
@@ -1044,7 +1066,7 @@ unsigned SimDesktop::sendInput(const Input* inputs, unsigned count)
                 m_keyState[vk::MButton] = false;
             record.cursorX = m_cursorX;
             record.cursorY = m_cursorY;
-            record.timeMs = t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs();
+            record.timeMs = t_eventTime != NoEventTime ? t_eventTime : m_clock.monotonicMs();
             m_inputLog.push_back(record);
         }
     }
@@ -1099,7 +1121,18 @@ std::unique_ptr<ForegroundHook> SimDesktop::hookForeground(ForegroundCallback ca
 WindowId SimDesktop::createWindow(const WindowSpec& spec)
 {
     enter();
-    std::lock_guard<std::mutex> lock(m_mutex);
+    WindowId made = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        made = createWindowLocked(spec);
+    }
+    if (made)
+        notifyChanged();
+    return made;
+}
+
+WindowId SimDesktop::createWindowLocked(const WindowSpec& spec)
+{
     auto w = std::make_shared<Window>();
     std::shared_ptr<Window> parent;
     if (spec.parent) {
@@ -1182,6 +1215,7 @@ bool SimDesktop::destroyWindow(WindowId window)
     }
     if (foregroundLost)
         changeForeground(newForeground, true);
+    notifyChanged();
     return true;
 }
 
@@ -1208,6 +1242,7 @@ void SimDesktop::destroyWindowsOfProcess(ProcessId pid)
     }
     if (foregroundLost)
         changeForeground(newForeground, true);
+    notifyChanged();
 }
 
 bool SimDesktop::forgetLocked(const std::vector<WindowId>& gone, WindowId& newForeground)
@@ -1237,24 +1272,30 @@ bool SimDesktop::forgetLocked(const std::vector<WindowId>& gone, WindowId& newFo
 
 void SimDesktop::setVisible(WindowId window, bool visible)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (auto w = find(window)) {
-        if (visible)
-            w->style |= style::Visible;
-        else
-            w->style &= ~style::Visible;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (auto w = find(window)) {
+            if (visible)
+                w->style |= style::Visible;
+            else
+                w->style &= ~style::Visible;
+        }
     }
+    notifyChanged();
 }
 
 void SimDesktop::setEnabled(WindowId window, bool enabled)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (auto w = find(window)) {
-        if (enabled)
-            w->style &= ~style::Disabled;
-        else
-            w->style |= style::Disabled;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (auto w = find(window)) {
+            if (enabled)
+                w->style &= ~style::Disabled;
+            else
+                w->style |= style::Disabled;
+        }
     }
+    notifyChanged();
 }
 
 WindowId SimDesktop::dlgItem(WindowId dialog, int controlId)
@@ -1332,7 +1373,7 @@ void SimDesktop::scheduleAfter(int delayMs, ProcessId pid, WindowId window, std:
 
 std::int64_t SimDesktop::now()
 {
-    return t_eventTime != NoEventTime ? t_eventTime : m_clock.nowMs();
+    return t_eventTime != NoEventTime ? t_eventTime : m_clock.monotonicMs();
 }
 
 void SimDesktop::runPending()
@@ -1354,7 +1395,7 @@ void SimDesktop::runPendingLocked(bool wait)
         std::shared_ptr<Event> event;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            const std::int64_t now = m_clock.nowMs();
+            const std::int64_t now = m_clock.monotonicMs();
             for (auto it = m_events.begin(); it != m_events.end() && it->first.first <= now;) {
                 auto& candidate = it->second;
                 if (candidate->window && !m_windows.count(candidate->window)) {
@@ -1545,6 +1586,61 @@ std::u16string SimDesktop::clipboardText()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_clipboard;
+}
+
+// ---------------------------------------------------------------- viewing
+
+WindowSnapshot SimDesktop::snapshotLocked(const Window& w) const
+{
+    WindowSnapshot s;
+    s.id = w.id;
+    s.className = w.cls;
+    s.text = w.isEdit ? w.ownText : w.caption;
+    s.pid = w.pid;
+    s.owner = w.owner;
+    s.controlId = w.ctrlId;
+    s.visible = (w.style & style::Visible) != 0;
+    s.enabled = (w.style & style::Disabled) == 0;
+    s.rect = w.rect;
+    for (WindowId child : w.children) {
+        if (auto c = find(child); c && !c->destroying)
+            s.children.push_back(snapshotLocked(*c));
+    }
+    return s;
+}
+
+DesktopSnapshot SimDesktop::snapshot()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DesktopSnapshot s;
+    s.foreground = m_foreground;
+    s.focus = m_focus;
+    for (WindowId id : m_zOrder) {
+        if (auto w = find(id); w && !w->destroying)
+            s.topLevel.push_back(snapshotLocked(*w));
+    }
+    return s;
+}
+
+void SimDesktop::setChangeListener(std::function<void()> listener)
+{
+    std::shared_ptr<const std::function<void()>> next;
+    if (listener)
+        next = std::make_shared<const std::function<void()>>(std::move(listener));
+    std::lock_guard<std::mutex> lock(m_changeListenerMutex);
+    m_changeListener = std::move(next);
+}
+
+void SimDesktop::notifyChanged()
+{
+    std::shared_ptr<const std::function<void()>> listener;
+    {
+        std::lock_guard<std::mutex> lock(m_changeListenerMutex);
+        listener = m_changeListener;
+    }
+    // Called without the lock: the listener may reach into the desktop again.
+    if (listener)
+        (*listener)();
 }
 
 } // namespace sim

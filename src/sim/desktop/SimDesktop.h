@@ -15,6 +15,8 @@
 // an event or a foreground hook runs. The procedures of one simulated thread run one at a time
 // (as they would on that thread's message loop).
 
+#include "DesktopSnapshot.h"
+
 #include "platform/api/Clock.h"
 #include "platform/api/Desktop.h"
 
@@ -51,14 +53,6 @@ constexpr int IdOk = 1;
 constexpr int IdCancel = 2;
 constexpr std::uint32_t BsDefPushButton = 0x0001; // BS_DEFPUSHBUTTON in the window style
 constexpr std::uint32_t DcHasDefId = 0x534B;      // DM_GETDEFID's high word
-
-struct Rect
-{
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-};
 
 struct WindowSpec
 {
@@ -209,9 +203,10 @@ public:
 
     // ---- time
     // The desktop's time: inside an event the time it was due (an event that runs late still
-    // schedules and stamps relative to its own time), else the clock's.
+    // schedules and stamps relative to its own time), else the clock's monotonic reading (as
+    // Windows' message times and timers are: a change of the system time moves none of them).
     std::int64_t now();
-    // Runs fn as process pid at atMs (clock time), or as soon after as the desktop is next used.
+    // Runs fn as process pid at atMs (the desktop's time, above), or as soon after as the desktop is next used.
     // With a window, the event is dropped when that window no longer exists by then.
     void scheduleAt(std::int64_t atMs, ProcessId pid, WindowId window, std::function<void()> fn);
     void scheduleAfter(int delayMs, ProcessId pid, WindowId window, std::function<void()> fn);
@@ -255,6 +250,15 @@ public:
     WindowId focusWindow();
     // A readable dump of a window and its children (for failure messages).
     std::string describe(WindowId window);
+    // Everything on the desktop as one consistent copy, taken under the desktop's lock; it sends
+    // no message (reading a text changes nothing, not even a read counter).
+    DesktopSnapshot snapshot();
+    // Called (outside the desktop's lock, on whichever thread made the change) after anything a
+    // viewer could see may have changed: a window made, destroyed, shown, hidden, moved or
+    // enabled, the foreground, or a message handled (a text set, a key typed, a click). Calls may
+    // come in bursts and for changes nobody can see; a viewer coalesces them. Null stops them;
+    // a call already running may still finish after that.
+    void setChangeListener(std::function<void()> listener);
 
     // The clipboard as the fake clients write it (TDX copies the current stock on request).
     void setClipboardSink(std::function<void(const std::u16string&)> sink);
@@ -296,6 +300,11 @@ private:
     void runPendingLocked(bool wait);
     void addEvent(std::int64_t atMs, ProcessId pid, WindowId window,
                   std::function<void()> fn); // under m_mutex
+    void notifyChanged(); // not under m_mutex
+    WindowId createWindowLocked(const WindowSpec& spec); // under m_mutex
+    bool setWindowPosLocked(WindowId window, WindowId insertAfter, int x, int y, int cx, int cy,
+                            std::uint32_t flags); // under m_mutex
+    WindowSnapshot snapshotLocked(const Window& w) const; // under m_mutex
 
     platform::Clock& m_clock;
     mutable std::mutex m_mutex;
@@ -321,6 +330,8 @@ private:
     std::shared_ptr<HookRegistry> m_hooks;
     std::function<void(const std::u16string&)> m_clipboardSink;
     std::function<void()> m_scheduleListener;
+    std::mutex m_changeListenerMutex; // a standard lock, which the thread sanitizer sees
+    std::shared_ptr<const std::function<void()>> m_changeListener;
     std::u16string m_clipboard;
 };
 

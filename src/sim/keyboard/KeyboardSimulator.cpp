@@ -186,8 +186,11 @@ KeyboardState KeyboardSimulator::state(const std::string& serialNumber) const
 void KeyboardSimulator::changeState(const std::string& serialNumber,
                                     const std::function<void(KeyboardState&)>& change)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    change(keyboardLocked(serialNumber).firmware.state());
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        change(keyboardLocked(serialNumber).firmware.state());
+    }
+    notifyChanged();
 }
 
 bool KeyboardSimulator::watchesKeyboardsLocked() const
@@ -297,6 +300,7 @@ void KeyboardSimulator::emitReport(const std::string& serialNumber, const Report
         deliverLocked(k, report);
     }
     trace("D>H", serialNumber, report.data(), report.size());
+    notifyChanged();
 }
 
 void KeyboardSimulator::keyEvent(const std::string& serialNumber, std::uint8_t command, std::uint8_t keyFunction,
@@ -642,7 +646,11 @@ int KeyboardSimulator::write(platform::HidDevice* device, const unsigned char* d
         k.reports.emplace_back(data, data + length);
         serial = k.firmware.state().serialNumber;
         frames = SimKeyboard::splitFrames(data + 1, length - 1);
-        for (const ReceivedFrame& f : frames) {
+        const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
+        for (ReceivedFrame& f : frames) {
+            f.receivedAtMs = now;
             k.received.push_back(f);
             if (f.wellFormed && f.bytes[1] == 0xA1 && f.bytes[2] == 2)
                 k.tradeActions.emplace_back(f.bytes[3], f.bytes[4]);
@@ -656,7 +664,29 @@ int KeyboardSimulator::write(platform::HidDevice* device, const unsigned char* d
         trace("H>D", serial, f.bytes.data(), f.bytes.size());
     for (const Report& r : answers)
         trace("D>H", serial, r.data(), r.size());
+    notifyChanged();
     return static_cast<int>(length);
+}
+
+void KeyboardSimulator::setChangeListener(std::function<void()> listener)
+{
+    std::shared_ptr<const std::function<void()>> next;
+    if (listener)
+        next = std::make_shared<const std::function<void()>>(std::move(listener));
+    std::lock_guard<std::mutex> lock(m_changeListenerMutex);
+    m_changeListener = std::move(next);
+}
+
+void KeyboardSimulator::notifyChanged()
+{
+    std::shared_ptr<const std::function<void()>> listener;
+    {
+        std::lock_guard<std::mutex> lock(m_changeListenerMutex);
+        listener = m_changeListener;
+    }
+    // Called without the lock: the listener may reach into the desktop again.
+    if (listener)
+        (*listener)();
 }
 
 void KeyboardSimulator::close(platform::HidDevice* device)

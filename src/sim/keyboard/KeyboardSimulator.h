@@ -137,6 +137,12 @@ public:
     // Writes the frame log to this file (appending); empty = no log.
     void setTraceFile(const std::string& fileName);
 
+    // Called (outside the simulator's lock, on the thread of the change) after a keyboard's state
+    // or records may have changed: a frame received from the program, a report sent, a state
+    // changed by changeState. A viewer coalesces the calls. Null stops them; a call already
+    // running may still finish after that.
+    void setChangeListener(std::function<void()> listener);
+
 private:
     struct Keyboard;
     struct Handle;
@@ -169,6 +175,7 @@ private:
     platform::HidPortInfo portInfo(const Keyboard& keyboard, bool keysInterface) const;
     void trace(const char* direction, const std::string& serial, const std::uint8_t* bytes, std::size_t n);
     void waitForOtherCallbacksLocked(std::unique_lock<std::mutex>& lock);
+    void notifyChanged(); // not under m_mutex
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -188,6 +195,9 @@ private:
     // Threads running a watcher callback or the key observer, which were copied under m_mutex and
     // are called outside it.
     std::multiset<std::thread::id> m_callbackThreads;
+
+    std::mutex m_changeListenerMutex; // a standard lock, which the thread sanitizer sees
+    std::shared_ptr<const std::function<void()>> m_changeListener;
 
     std::mutex m_traceMutex;
     std::ofstream m_trace;

@@ -56,6 +56,7 @@ struct ReceivedFrame
 {
     std::vector<std::uint8_t> bytes; // from the start byte to the end byte (or the unparsable rest)
     bool wellFormed = false;         // start, length, checksum and end byte all right
+    std::int64_t receivedAtMs = 0;   // when it reached the keyboard, on a steady clock
 };
 
 class SimKeyboard

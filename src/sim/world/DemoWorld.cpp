@@ -2,13 +2,17 @@
 
 #include "platform/api/Clock.h"
 #include "sim/desktop/FakeTdx.h"
+#include "sim/desktop/FakeThs.h"
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "sim/world/ClipboardBridge.h"
 #include "sim/world/TradeKeyTyping.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
+#include <QTextCodec>
 #include <QTimer>
 
 #include <algorithm>
@@ -45,6 +49,10 @@ DemoWorld::DemoWorld(int keyboards, QObject* parent)
     m_typing = std::make_unique<sim::TradeKeyTyping>(*m_system);
     m_typing->setTdx(m_tdx.get());
     m_typing->observe(*m_keyboards);
+    installThs();
+    // Made after it, 同花顺's main window lies above the TDX's, which keeps the foreground: the
+    // TDX is raised as well, so that it is in front in every sense.
+    m_system->desktop().bringWindowToTop(m_tdx->mainWindow());
     // The stock menu reads what TDX copies from the clipboard.
     bridgeClipboard(m_system->desktop(), this);
     m_system->startEventThread();
@@ -58,8 +66,90 @@ DemoWorld::~DemoWorld()
 {
     m_typing.reset();
     m_system->stopEventThread();
-    m_system->desktop().setClipboardSink(nullptr);
+    m_ths.reset();
     m_tdx.reset();
+}
+
+void DemoWorld::installThs()
+{
+    sim::FakeThsOptions options;
+    options.activate = false; // the TDX stays in front
+    m_ths = std::make_unique<sim::FakeThs>(*m_system, options);
+    m_ths->setCurrentStock(m_stock.code.toStdU16String(), m_stock.name.toStdU16String());
+    m_typing->setThs(m_ths.get());
+
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString directory = data + QStringLiteral("/demo-ths");
+    std::string ini = sim::FakeThs::defaultXiadanIni();
+    QFile existing(directory + QStringLiteral("/xiadan.ini"));
+    if (existing.open(QIODevice::ReadOnly))
+        ini = existing.readAll().toStdString();
+    if (m_ths->install(directory.toStdString(), ini).empty())
+        qWarning().noquote() << "Demo: the fake THS could not be installed in" << directory;
+
+    const QString configDir = data + QStringLiteral("/config");
+    QDir().mkpath(configDir);
+    if (!QDir(configDir).entryList({QStringLiteral("*.json")}, QDir::Files).isEmpty())
+        return;
+    const struct
+    {
+        const char* name;
+        int buy;
+        int sell;
+    } configurations[] = {{"一档", 10000, 100}, {"二档", 20000, 200}};
+    for (const auto& c : configurations) {
+        const QString json =
+            QStringLiteral("{\n    \"FloatSetting\": {\n        \"FloatSchemeList\": [\n"
+                           "            {\"Index\": 0, \"Name\": \"%1\", \"AmountType\": 0, \"AmountNumber\": 0},\n"
+                           "            {\"Index\": 1, \"Name\": \"定买\", \"AmountType\": 1, \"AmountNumber\": %2},\n"
+                           "            {\"Index\": 2, \"Name\": \"定卖\", \"AmountType\": 0, \"AmountNumber\": %3},\n"
+                           "            {\"Index\": 3, \"Name\": \"融买\", \"AmountType\": 1, \"AmountNumber\": %2}\n"
+                           "        ]\n    }\n}\n")
+                .arg(QString::fromUtf8(c.name))
+                .arg(c.buy)
+                .arg(c.sell);
+        QFile file(configDir + QLatin1Char('/') + QString::fromUtf8(c.name) + QStringLiteral(".json"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QTextCodec::codecForName("GB2312")->fromUnicode(json));
+    }
+}
+
+void DemoWorld::setStock(const Stock& stock)
+{
+    m_stock = stock;
+    m_tdx->setCurrentStock(stock.code.toStdU16String(), stock.name.toStdU16String(),
+                           stock.price.toStdU16String());
+    sim::TdxOrderOptions order = m_tdx->hotkeyOrder();
+    order.maxQuantity = stock.maxQuantity;
+    m_tdx->setHotkeyOrder(order);
+    m_ths->setCurrentStock(stock.code.toStdU16String(), stock.name.toStdU16String());
+}
+
+void DemoWorld::showClient(Client client)
+{
+    if (client == Client::Tdx) {
+        m_tdx->activate();
+        return;
+    }
+    m_ths->activate();
+}
+
+bool DemoWorld::restartTdx(const sim::TdxLayout& layout)
+{
+    if (!m_tdx->orderDialogs().empty())
+        return false;
+    // No event of the old client may be running while it goes.
+    m_system->stopEventThread();
+    m_typing->setTdx(nullptr);
+    sim::FakeTdxOptions options = m_tdx->options();
+    options.layout = layout;
+    options.hotkeyOrder = m_tdx->hotkeyOrder();
+    m_tdx.reset();
+    m_tdx = std::make_unique<sim::FakeTdx>(*m_system, options);
+    setStock(m_stock);
+    m_typing->setTdx(m_tdx.get());
+    m_system->startEventThread();
+    return true;
 }
 
 platform::Services DemoWorld::services(const platform::Services& host) const
@@ -112,8 +202,7 @@ bool DemoWorld::runCommand(const QString& line)
     if (command == QLatin1String("stock")) {
         if (words.size() != 4)
             return false;
-        m_tdx->setCurrentStock(words.at(1).toStdU16String(), words.at(2).toStdU16String(),
-                               words.at(3).toStdU16String());
+        setStock({words.at(1), words.at(2), words.at(3), m_stock.maxQuantity});
         qDebug().noquote() << "Demo control:" << line;
         return true;
     }

@@ -17,6 +17,10 @@
 //                                 the keyboard types the TDX hot key (TradeKeyTyping)
 //   split <serial> <function>     the same key in the keyboard's own split mode (0xDF)
 //   stock <code> <name> <price>   the stock the fake TDX shows, for the next order dialog
+//
+// A fake 同花顺 runs behind the TDX, installed in the application data directory ("demo-ths",
+// its xiadan.ini kept between runs), with two trading configurations (一档, 二档) put into the
+// configuration directory when it holds none, as an installation brings them.
 
 #include "platform/api/Platform.h"
 
@@ -29,7 +33,9 @@
 class QTimer;
 
 namespace sim {
+class FakeThs;
 class FakeTdx;
+struct TdxLayout;
 class KeyboardSimulator;
 class SimSystem;
 class TradeKeyTyping;
@@ -58,7 +64,33 @@ public:
     sim::KeyboardSimulator& keyboards() { return *m_keyboards; }
     sim::SimSystem& system() { return *m_system; }
     sim::FakeTdx& tdx() { return *m_tdx; }
+    sim::FakeThs& ths() { return *m_ths; }
     sim::TradeKeyTyping& typing() { return *m_typing; }
+
+    // The stock both clients show in their next order dialog, with the most the account can buy
+    // or sell of it.
+    struct Stock
+    {
+        QString code;
+        QString name;
+        QString price;
+        long long maxQuantity = 10000;
+    };
+    void setStock(const Stock& stock);
+    Stock stock() const { return m_stock; }
+
+    enum class Client
+    {
+        Tdx,
+        Ths
+    };
+    // Brings that client's main window to the front (the keyboard types into it), starting 同花顺
+    // the first time it is asked for.
+    void showClient(Client client);
+    // Ends the TDX and starts it again laid out as that build (a broker's TDX), in front, with the
+    // current stock. Refused (false) while one of its order dialogs is open: the program may be
+    // reading it.
+    bool restartTdx(const sim::TdxLayout& layout);
 
     // Follows commands appended to file from now on (what is in it already counts too).
     void followCommands(const QString& file);
@@ -67,10 +99,13 @@ public:
 
 private:
     void readCommands();
+    void installThs();
 
     std::unique_ptr<sim::KeyboardSimulator> m_keyboards;
     std::unique_ptr<sim::SimSystem> m_system;
     std::unique_ptr<sim::FakeTdx> m_tdx;
+    std::unique_ptr<sim::FakeThs> m_ths;
+    Stock m_stock{QStringLiteral("600000"), QStringLiteral("浦发银行"), QStringLiteral("10.52")};
     std::unique_ptr<sim::TradeKeyTyping> m_typing;
     QString m_commandFile;
     qint64 m_commandOffset = 0;

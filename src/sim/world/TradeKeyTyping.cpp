@@ -1,5 +1,6 @@
 #include "sim/world/TradeKeyTyping.h"
 
+#include "keyboardlink/protocol/Protocol.h"
 #include "sim/desktop/FakeThs.h"
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
@@ -61,9 +62,20 @@ void TradeKeyTyping::observe(KeyboardSimulator& keyboards)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_keyboards = &keyboards;
     }
-    keyboards.setKeyEventObserver([this](const std::string&, std::uint8_t command, std::uint8_t keyFunction) {
-        keyPressed(command, keyFunction);
-    });
+    keyboards.setKeyEventObserver(
+        [this, &keyboards](const std::string& serial, std::uint8_t command, std::uint8_t keyFunction) {
+            // The keyboard that was pressed types at its own pace.
+            TradeKeyTypingOptions options;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                options = m_options;
+            }
+            const KeyboardState state = keyboards.state(serial);
+            options.speed = state.speed;
+            options.keyDownDelayMs = state.keyDownDelay;
+            options.keyUpDelayMs = state.keyUpDelay;
+            keyPressed(command, keyFunction, options);
+        });
 }
 
 void TradeKeyTyping::detach()
@@ -98,6 +110,16 @@ void TradeKeyTyping::setOptions(const TradeKeyTypingOptions& options)
 
 void TradeKeyTyping::keyPressed(std::uint8_t command, std::uint8_t keyFunction)
 {
+    TradeKeyTypingOptions options;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        options = m_options;
+    }
+    keyPressed(command, keyFunction, options);
+}
+
+void TradeKeyTyping::keyPressed(std::uint8_t command, std::uint8_t keyFunction, const TradeKeyTypingOptions& options)
+{
     if (command != TradeKeyCommand && command != SplitModeKeyCommand)
         return;
     const Target target = targetOf(keyFunction);
@@ -105,12 +127,10 @@ void TradeKeyTyping::keyPressed(std::uint8_t command, std::uint8_t keyFunction)
         return;
     FakeTdx* tdx = nullptr;
     FakeThs* ths = nullptr;
-    TradeKeyTypingOptions options;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         tdx = m_tdx;
         ths = m_ths;
-        options = m_options;
     }
     // The keys go to whichever client is in front.
     SimDesktop& desktop = m_system.desktop();
@@ -151,12 +171,15 @@ void TradeKeyTyping::typeIntoTdx(FakeTdx& tdx, Target target, int ratio, const T
     if (!splitMode || (ratio == 0 && options.splitQuantity.empty()))
         return;
     const std::u16string digits = options.splitQuantity;
-    desktop.scheduleAfter(options.splitDelayMs, pid, main, [client, ratio, digits] {
+    KeyPace pace;
+    pace.keyDownMs = options.keyDownDelayMs;
+    pace.intervalMs = Protocol::keystrokeIntervalMs(options.speed, options.keyDownDelayMs, options.keyUpDelayMs);
+    desktop.scheduleAfter(options.splitDelayMs, pid, main, [client, ratio, digits, pace] {
         const std::vector<WindowId> dialogs = client->orderDialogs();
         if (dialogs.empty())
             return;
         if (!digits.empty())
-            client->keyboardTypeQuantity(dialogs.back(), digits);
+            client->keyboardTypeQuantity(dialogs.back(), digits, 0, pace);
         else
             client->keyboardSplit(dialogs.back(), ratio);
     });

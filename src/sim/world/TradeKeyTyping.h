@@ -19,7 +19,8 @@
 //
 // A trade key reported with 0xDF is a key of the keyboard's own split mode: splitDelayMs after
 // the key the keyboard clicks the order dialog's split button of its ratio (the 1/2 … 1/5 keys of
-// either side), or types splitQuantity into the dialog when that is set. Keys without a ratio,
+// either side), or types splitQuantity into the dialog when that is set, one digit per keystroke
+// interval of its speed and key delays. Keys without a ratio,
 // and dialogs without split buttons, get nothing unless splitQuantity is set.
 
 #include "sim/desktop/FakeTdx.h"
@@ -39,6 +40,11 @@ struct TradeKeyTypingOptions
     int typingDelayMs = 5;        // key → the client's hot key is typed
     int splitDelayMs = 30;        // split mode: key → split button clicked / quantity typed
     std::u16string splitQuantity; // split mode: digits typed instead of clicking a split button
+    // How fast splitQuantity is typed: the keyboard's speed (1 极速 … 6 低速) and key delays.
+    // With keyboards observed, the pressing keyboard's own settings are used.
+    int speed = 2;
+    int keyDownDelayMs = 8;
+    int keyUpDelayMs = 8;
 };
 
 class TradeKeyTyping
@@ -88,6 +94,7 @@ public:
     void keyPressed(std::uint8_t command, std::uint8_t keyFunction);
 
 private:
+    void keyPressed(std::uint8_t command, std::uint8_t keyFunction, const TradeKeyTypingOptions& options);
     void typeIntoTdx(FakeTdx& tdx, Target target, int ratio, const TradeKeyTypingOptions& options,
                      bool splitMode);
     void typeIntoThs(FakeThs& ths, bool buy, const TradeKeyTypingOptions& options);

@@ -219,6 +219,34 @@ private slots:
         QVERIFY(m_manager->controlDetector());
     }
 
+    // The keyboard the sync copies has not answered yet (its commands wait in a busy device): its
+    // state is not known, and the others keep their own until it has told it.
+    void syncWaitsForTheActiveKeyboardsState()
+    {
+        for (const std::string& s : {kFirst, kSecond}) {
+            m_sim->addKeyboard(s);
+            m_sim->changeState(s, [](sim::KeyboardState& state) {
+                state.workState = true;
+                state.soft = 2;
+            });
+        }
+        m_sim->holdWrites(kFirst, true);
+        start({}, true);
+        QTRY_COMPARE(m_manager->keyboardCount(), 2);
+        QVERIFY(!keyboard(0)->hasReportedState());
+        m_manager->syncAllKeyboards();
+        QVERIFY(framesWithCommand(kSecond, QStringLiteral("22")).isEmpty());
+
+        m_sim->holdWrites(kFirst, false); // it takes the commands and answers
+        QTRY_VERIFY(
+            framesWithCommand(kSecond, QStringLiteral("22")).contains(QStringLiteral("5A 22 01 01 01 CA")));
+        QTRY_VERIFY(
+            framesWithCommand(kSecond, QStringLiteral("31")).contains(QStringLiteral("5A 31 01 02 02 CA")));
+        QVERIFY(!framesWithCommand(kSecond, QStringLiteral("22")).contains(QStringLiteral("5A 22 01 00 00 CA")));
+        QCOMPARE(m_sim->state(kSecond).workState, true);
+        QCOMPARE(m_sim->state(kFirst).workState, true);
+    }
+
     void multiModeOffRemovesTheLastKeyboardsFirst()
     {
         startConnected({kFirst, kSecond, kThird}, true);

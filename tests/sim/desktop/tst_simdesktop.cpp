@@ -8,6 +8,7 @@
 #include "ZkTest.h"
 
 #include <atomic>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -114,6 +115,8 @@ private slots:
     void registryRoundTrip();
     void hotkeys();
     void concurrentUseFromSeveralThreads();
+    void snapshotShowsWhatTheClientShowsAndReadsNothing();
+    void changesAreAnnouncedButReadsAreNot();
 };
 
 void TestSimDesktop::otherProcessesTextsFollowWindowsRules()
@@ -590,11 +593,11 @@ void TestSimDesktop::eventThreadRunsDueEventsInRealTime()
     std::promise<std::pair<WindowId, std::int64_t>> came;
     auto hook = desktop.hookForeground(
         [&](WindowId w) {
-            came.set_value({w, systemClock().nowMs()});
+            came.set_value({w, systemClock().monotonicMs()});
         },
         nullptr);
     system.startEventThread();
-    const std::int64_t due = systemClock().nowMs() + 30;
+    const std::int64_t due = systemClock().monotonicMs() + 30;
     desktop.scheduleAt(due, app, dialog, [&] { desktop.setForegroundWindow(dialog); });
 
     // Nobody touches the desktop: the event thread brings the dialog up when it is due.
@@ -934,6 +937,76 @@ void TestSimDesktop::concurrentUseFromSeveralThreads()
     // Every dialog is gone: the posted WM_CLOSE turns into IDCANCEL, on which these dialogs close.
     for (WindowId w : desktop.topLevelWindows())
         QVERIFY2(desktop.windowProcessId(w) != app, desktop.describe(w).c_str());
+}
+
+// A viewer's copy of the desktop: front to back, each control's shown text (an edit's own content,
+// which GetWindowTextW would not give), hidden windows marked, and taking it is no read.
+void TestSimDesktop::snapshotShowsWhatTheClientShowsAndReadsNothing()
+{
+    ManualClock clock;
+    sim::SimSystem system(clock);
+    auto& desktop = system.desktop();
+    const ProcessId app = system.processes().startProcess(u"app.exe");
+    const WindowId back = makeTopLevel(desktop, u"back", app);
+    const WindowId dialog = makeDialog(desktop, app, u"dialog", nullptr, back);
+    const WindowId edit = makeChild(desktop, dialog, u"Edit", u"0");
+    const WindowId hidden = makeChild(desktop, dialog, u"Button", u"hidden");
+    desktop.setVisible(hidden, false);
+    desktop.setForegroundWindow(dialog);
+    setTextAs(desktop, app, edit, u"3300");
+    desktop.vanishAfterReads(edit, 1);
+
+    const sim::DesktopSnapshot snap = desktop.snapshot();
+    QCOMPARE(snap.foreground, dialog);
+    QCOMPARE(snap.topLevel.size(), std::size_t(2));
+    QCOMPARE(snap.topLevel.at(0).id, dialog);
+    QCOMPARE(snap.topLevel.at(0).owner, back);
+    QCOMPARE(snap.topLevel.at(1).id, back);
+    const auto& children = snap.topLevel.at(0).children;
+    QCOMPARE(children.size(), std::size_t(2));
+    QCOMPARE(children.at(0).text, u"3300");
+    QVERIFY(children.at(0).visible);
+    QCOMPARE(children.at(1).text, u"hidden");
+    QVERIFY(!children.at(1).visible);
+    // The edit would vanish on its next read: the snapshot was none.
+    QVERIFY(desktop.isWindow(edit));
+}
+
+void TestSimDesktop::changesAreAnnouncedButReadsAreNot()
+{
+    ManualClock clock;
+    sim::SimSystem system(clock);
+    auto& desktop = system.desktop();
+    const ProcessId app = system.processes().startProcess(u"app.exe");
+    std::atomic<int> changes{0};
+    desktop.setChangeListener([&] { ++changes; });
+    const WindowId dialog = makeDialog(desktop, app, u"dialog", nullptr);
+    const WindowId edit = makeChild(desktop, dialog, u"Edit", u"0");
+    QVERIFY(changes > 0);
+
+    struct Step
+    {
+        const char* what;
+        std::function<void()> act;
+        bool announced;
+    };
+    const Step steps[] = {
+        {"WM_GETTEXT", [&] { controlText(desktop, edit); }, false},
+        {"GetWindowTextW", [&] { windowText(desktop, edit); }, false},
+        {"WM_SETTEXT", [&] { setTextAs(desktop, app, edit, u"100"); }, true},
+        {"hidden", [&] { desktop.setVisible(edit, false); }, true},
+        {"foreground", [&] { desktop.setForegroundWindow(dialog); }, true},
+        {"destroyed", [&] { desktop.destroyWindow(dialog); }, true},
+    };
+    for (const Step& step : steps) {
+        changes = 0;
+        step.act();
+        QVERIFY2((changes > 0) == step.announced, step.what);
+    }
+    desktop.setChangeListener(nullptr);
+    changes = 0;
+    makeTopLevel(desktop, u"unseen", app);
+    QCOMPARE(changes.load(), 0);
 }
 
 ZK_TEST_MAIN(TestSimDesktop)

@@ -3,6 +3,7 @@
 
 #include "ZkTest.h"
 
+#include "keyboardlink/protocol/Protocol.h"
 #include "platform/api/Clock.h"
 #include "sim/desktop/FakeTdx.h"
 #include "sim/desktop/FakeThs.h"
@@ -176,6 +177,11 @@ private slots:
         const WindowId dialog = desk.desktop().foregroundWindow();
         QCOMPARE(desk.tdx->fieldText(dialog, TdxField::Quantity), u"0");
         desk.after(20);
+        if (!typed.isEmpty()) {
+            // Typed at the keyboard's speed: one digit per keystroke interval.
+            QCOMPARE(QString::fromStdU16String(desk.tdx->fieldText(dialog, TdxField::Quantity)), typed.left(1));
+            desk.after(Protocol::keystrokeIntervalMs(2, 8, 8) * (typed.size() - 1));
+        }
         QCOMPARE(QString::fromStdU16String(desk.tdx->fieldText(dialog, TdxField::Quantity)), quantity);
         QVERIFY(desk.system.orderBook().orders().empty()); // confirming is the program's part
 
