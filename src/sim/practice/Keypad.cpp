@@ -1,5 +1,6 @@
 #include "sim/practice/Keypad.h"
 
+#include "keyboardui/KeyFunctions.h"
 #include "sim/practice/KeyFunctions.h"
 
 #include <QGridLayout>
@@ -30,7 +31,7 @@ void Keypad::setKeyMap(const std::vector<std::uint8_t>& keyMap)
     m_keys.clear();
     for (std::size_t i = 0; i < keyMap.size(); ++i) {
         const int function = keyMap[i];
-        const QString label = keyLabel(function);
+        const QString label = KeyFunctions::labelOf(function);
         auto* key = new QPushButton(label, this);
         key->setObjectName(QStringLiteral("key%1").arg(i + 1));
         key->setProperty("function", function);
@@ -38,7 +39,7 @@ void Keypad::setKeyMap(const std::vector<std::uint8_t>& keyMap)
         key->setFocusPolicy(Qt::NoFocus);
         const bool usable = keyActionOf(function) != KeyAction::None;
         key->setEnabled(usable);
-        const QColor colour = functionColour(label);
+        const QColor colour = KeyFunctions::color(label);
         key->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; font-weight: bold; "
                                           "border: 1px solid #303030; border-radius: 4px; }"
                                           "QPushButton:pressed { background: %2; }"
