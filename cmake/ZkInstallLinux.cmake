@@ -1,0 +1,36 @@
+# What "cmake --install" puts on a Linux system, and so what the .deb carries: the program, the
+# udev rule that lets the logged-in user open the keyboard, the desktop entry, the clock icon in
+# the hicolor theme and the copyright notice. Pictures and sounds are compiled into the program,
+# so there are no data files to install.
+include(GNUInstallDirs)
+
+install(TARGETS zentrikclock RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# udev reads <prefix>/lib/udev/rules.d (/usr and /usr/local), never the multiarch library folder.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/70-zentrik-keyboard.rules DESTINATION lib/udev/rules.d)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/zentrikclock.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zentrikclock)
+
+# The program's icon is the clock drawing. Its 256 px picture is the one the program carries;
+# the smaller sizes a desktop asks for are rendered from the drawing here.
+find_program(ZK_RSVG_CONVERT rsvg-convert REQUIRED)
+set(icon_svg ${PROJECT_SOURCE_DIR}/src/resources/img/clock.svg)
+set(icon_theme ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+set(icon_pngs)
+foreach(size 16 22 24 32 48 64 128)
+    set(dir ${CMAKE_BINARY_DIR}/icons/${size}x${size})
+    add_custom_command(OUTPUT ${dir}/zentrikclock.png
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+        COMMAND ${ZK_RSVG_CONVERT} -w ${size} -h ${size} -o ${dir}/zentrikclock.png ${icon_svg}
+        DEPENDS ${icon_svg}
+        COMMENT "Rendering the ${size}x${size} program icon"
+        VERBATIM)
+    list(APPEND icon_pngs ${dir}/zentrikclock.png)
+    install(FILES ${dir}/zentrikclock.png DESTINATION ${icon_theme}/${size}x${size}/apps)
+endforeach()
+add_custom_target(zk_icons ALL DEPENDS ${icon_pngs})
+install(FILES ${PROJECT_SOURCE_DIR}/src/resources/img/clock.png
+        DESTINATION ${icon_theme}/256x256/apps RENAME zentrikclock.png)
+install(FILES ${icon_svg} DESTINATION ${icon_theme}/scalable/apps RENAME zentrikclock.svg)
