@@ -15,7 +15,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
 
 # The program's icon is the clock drawing. Its 256 px picture is the one the program carries;
 # the smaller sizes a desktop asks for are rendered from the drawing here.
-find_program(ZK_RSVG_CONVERT rsvg-convert REQUIRED)
+find_program(ZK_RSVG_CONVERT rsvg-convert)
+if(NOT ZK_RSVG_CONVERT)
+    message(FATAL_ERROR "rsvg-convert (Debian package librsvg2-bin) renders the program's icons")
+endif()
 set(icon_svg ${PROJECT_SOURCE_DIR}/src/resources/img/clock.svg)
 set(icon_theme ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 set(icon_pngs)
