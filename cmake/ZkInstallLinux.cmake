@@ -1,7 +1,7 @@
-# What "cmake --install" puts on a Linux system, and so what the .deb carries: the program, the
-# udev rule that lets the logged-in user open the keyboard, the desktop entry, the clock icon in
-# the hicolor theme and the copyright notice. Pictures and sounds are compiled into the program,
-# so there are no data files to install.
+# What "cmake --install" puts on a Linux system, and so what the .deb carries: the program and its
+# manual page, the udev rule that lets the logged-in user open the keyboard, the desktop entry,
+# the clock icon in the hicolor theme, the copyright notice and the changelog. Pictures and sounds
+# are compiled into the program, so there are no data files to install.
 include(GNUInstallDirs)
 
 install(TARGETS zentrikclock RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -10,7 +10,24 @@ install(TARGETS zentrikclock RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/70-zentrik-keyboard.rules DESTINATION lib/udev/rules.d)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/zentrikclock.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
+# The manual page and Debian's documentation folder: the copyright notice and a changelog naming
+# this version (dated when the build was configured, or by SOURCE_DATE_EPOCH). Pages and
+# changelogs are installed compressed.
+string(TIMESTAMP ZK_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+set(compressed)
+foreach(file ${PROJECT_SOURCE_DIR}/packaging/zentrikclock.1 ${CMAKE_BINARY_DIR}/packaging/changelog)
+    get_filename_component(name ${file} NAME)
+    set(gz ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
+    add_custom_command(OUTPUT ${gz}
+        COMMAND gzip -9 -n -c ${file} > ${gz}
+        DEPENDS ${file}
+        VERBATIM)
+    list(APPEND compressed ${gz})
+endforeach()
+add_custom_target(zk_compressed_docs ALL DEPENDS ${compressed})
+install(FILES ${CMAKE_BINARY_DIR}/packaging/zentrikclock.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zentrikclock)
 
 # The program's icon is the clock drawing. Its 256 px picture is the one the program carries;

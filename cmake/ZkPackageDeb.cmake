@@ -6,11 +6,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "灵拓软件")
 set(CPACK_PACKAGE_CONTACT "灵拓软件 <support@zentrik.com.cn>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop clock and companion of the Zentrik USB trading keyboard")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "ZentrikClock (灵拓键盘专业版) shows a small always-on-top clock and talks to one or
-several Zentrik trading keyboards over USB HID: their state, key map, parameters
-and trading mode. On Linux it is the clock and the keyboard's configurator; a
-demo mode (zentrikclock --demo) runs it on a simulated keyboard beside a
-simulated trading client.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "ZentrikClock (灵拓键盘专业版) shows a small always-on-top clock
+and talks to one or several Zentrik trading keyboards over USB HID: their
+state, key map, parameters and trading mode. On Linux it is the clock and the
+keyboard's configurator; a demo mode (zentrikclock --demo) runs it on a
+simulated keyboard beside a simulated trading client.
 .
 The package installs a udev rule that gives the logged-in user access to the
 keyboard, a desktop entry and the program's icon.")

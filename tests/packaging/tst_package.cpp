@@ -137,6 +137,8 @@ private slots:
             QStringLiteral("usr/bin/zentrikclock"),
             QStringLiteral("usr/lib/udev/rules.d/70-zentrik-keyboard.rules"),
             QStringLiteral("usr/share/applications/zentrikclock.desktop"),
+            QStringLiteral("usr/share/man/man1/zentrikclock.1.gz"),
+            QStringLiteral("usr/share/doc/zentrikclock/changelog.gz"),
             QStringLiteral("usr/share/doc/zentrikclock/copyright"),
             kIconTheme + QStringLiteral("/scalable/apps/zentrikclock.svg"),
         };
