@@ -17,6 +17,9 @@
 //      must be seen >= 30 ms after the key, >= 6 ms after it first appeared, and unchanged for
 //      longer than the slowest keystroke interval with the factory key delays (66 ms).
 //
+// The key is pressed on a simulated keyboard (its frame gives the worker the trade type); what
+// the keyboard types is played on the client's event thread.
+//
 // Timer modes (--timer, repeatable; all three by default, interleaved in every run):
 //   linux         the system clock as it is;
 //   windows       every sleep of the program ends on the next 15.625 ms tick, Windows' default
