@@ -1,28 +1,36 @@
-// Trade latency on the simulators: from the moment an order dialog's quantities are ready to the
-// click that confirms it, through the program's own trade automation (connection manager, desktop
-// watcher, control detector, order dialog worker, clicks on the GUI thread), with the second core
-// kept busy by a spinning child process.
+// Trade latency on the simulators: from the trade key to the click that confirms the order,
+// through the program's own trade automation (connection manager, desktop watcher, control
+// detector, order dialog worker, clicks on the GUI thread), with the second core kept busy by a
+// spinning child process.
 //
-// Each kind of trade has a floor set by the worker's own waits; the report gives the latency and
-// what the program adds above that floor (median and p99 of each run, then the median over runs),
-// and the CPU time per trade of the whole process and of the worker's thread.
+// Each kind of trade has a floor: the least time the worker's own waits and its pass pacing
+// allow (passes 2 ms apart, 1 ms in steps 3 and 5, and 1 ms polls while a click is answered).
+// The floor is found by replaying those waits on a manual clock with the timer mode's sleeps, the
+// worker's first pass when the dialog opens (or 1 ms later), at the best phase of the timer tick.
 //
-//   A  1/3 buy, software split: the dialog opens with the maximum shown and the quantity 0.
-//      Floor: the 20 ms the dialog must be visible + the 30 ms before the split is verified.
-//   B  定额买, fixed quantity: the dialog opens with the client's preset quantity and the maximum.
-//      Floor: the 20 ms visibility wait (the quantity's 3 sightings over >= 6 ms fit inside it).
-//   C  1/3 buy, keyboard split: the keyboard clicks 1/3 itself 20 ms after its key; ready is that
-//      click. Floor: the quantity must be seen >= 30 ms after the key, >= 6 ms after it first
-//      appeared, and unchanged for longer than the slowest keystroke interval with the factory
-//      key delays (a keyboard may still be typing it): max(30 - 20, 6, 66 + 1) = 67 ms.
-// Above the floors the worker's passes (1 or 2 ms apart) and the hand-over of the click to the GUI
-// thread are part of what is measured.
+//   A  1/3 buy, software split: the dialog opens 5 ms after the key with the maximum shown and
+//      the quantity 0; 20 ms visibility wait, the split button's click, 30 ms before the split is
+//      verified.
+//   B  定额买, fixed quantity: the dialog opens 5 ms after the key with the client's preset
+//      quantity; 20 ms visibility wait, the quantity's 3 sightings over >= 6 ms.
+//   C  1/3 buy, keyboard split: the keyboard clicks 1/3 itself 20 ms after its key; the quantity
+//      must be seen >= 30 ms after the key, >= 6 ms after it first appeared, and unchanged for
+//      longer than the slowest keystroke interval with the factory key delays (66 ms).
 //
 // The key is pressed on a simulated keyboard (its frame gives the worker the trade type); what
-// the keyboard types is played here on the client's event thread, 5 ms after the key, so that the
-// moment the quantities are ready is taken exactly where it happens.
+// the keyboard types is played on the client's event thread.
 //
-//   bench_trade [runs] [trades per run and kind] [--idle]     (defaults: 3 100; --idle: no load)
+// Timer modes (--timer, repeatable; all three by default, interleaved in every run):
+//   linux         the system clock as it is;
+//   windows       every sleep of the program ends on the next 15.625 ms tick, Windows' default
+//                 timer resolution (the program's fine-timer request is not granted);
+//   windows-fine  what the program gets on Windows: it holds the 1 ms timer while trading, so
+//                 sleeps end on the next 1 ms tick.
+// Ratios are to the linux mode of the same run. The simulated clients and keyboard keep real
+// time in every mode; only the program's clock is Windows'.
+//
+//   bench_trade [runs] [trades per run, kind and mode] [--idle] [--timer=MODE]...
+//   (defaults: 3 100; --idle: no load)
 
 #include "config/ConfigManager.h"
 #include "keyboardlink/manager/ConnectionManager.h"
@@ -33,6 +41,7 @@
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "trade/EditBoxChangeWorker.h"
+#include "trade/QuantityStabilityTracker.h"
 #include "trade/StateMachine.h"
 
 #include <QApplication>
@@ -47,6 +56,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <pthread.h>
 #include <string>
@@ -115,29 +125,137 @@ bool runUntil(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
+enum class Timer { Linux, Windows, WindowsFine };
+
+const char* timerName(Timer timer)
+{
+    switch (timer) {
+    case Timer::Linux:
+        return "linux";
+    case Timer::Windows:
+        return "windows";
+    case Timer::WindowsFine:
+        return "windows-fine";
+    }
+    return "";
+}
+
+// The program's clock in one timer mode, over the real (or, for the floors, a manual) clock.
+class TimerClock : public platform::Clock
+{
+public:
+    TimerClock(platform::Clock& inner, Timer timer) : m_inner(inner), m_windows(inner), m_timer(timer) {}
+    std::int64_t nowMs() override { return m_inner.nowMs(); }
+    std::int64_t monotonicMs() override { return m_inner.monotonicMs(); }
+    void sleepMs(int ms) override
+    {
+        if (m_timer == Timer::Linux)
+            m_inner.sleepMs(ms);
+        else
+            m_windows.sleepMs(ms);
+    }
+    // Windows grants the fine timer; the coarse mode shows the program without it.
+    void beginFineTimer() override
+    {
+        if (m_timer == Timer::WindowsFine)
+            m_windows.beginFineTimer();
+    }
+    void endFineTimer() override
+    {
+        if (m_timer == Timer::WindowsFine)
+            m_windows.endFineTimer();
+    }
+
+private:
+    platform::Clock& m_inner;
+    platform::WindowsTimerClock m_windows;
+    Timer m_timer;
+};
+
+enum class Path { SoftwareSplit, FixedQuantity, KeyboardSplit };
+
 struct Kind
 {
     const char* name;
     int key;
-    bool keyboardSplit;
+    Path path;
     long long fixedQuantity; // < 0: none
-    double floorMs;          // the worker's waits
-    double passesMs;         // the least pass pacing on top: passes are 2 ms apart (1 ms in step 3)
     long long expectedQuantity;
 };
 
 const Kind kKinds[] = {
-    // step 2 one pass after the visibility wait, step 3 one (1 ms) pass later
-    {"1/3 buy, software split", 13, false, -1, 20 + 30, 2 + 1, 300},
-    // the 2nd and 3rd sightings of the quantity in step 2, then step 3
-    {"fixed-amount buy (10)", 10, false, 500, 20, 2 + 2 + 1, 500},
-    // the quantity must outlast the slowest keystroke interval
-    {"1/3 buy, keyboard split", 13, true, -1,
-     double(std::max({30 - kKeyboardSplitMs, 6,
-                      Protocol::slowestKeystrokeIntervalMs(Protocol::FactoryKeyDelayMs, Protocol::FactoryKeyDelayMs) +
-                          1})),
-     0, 300},
+    {"1/3 buy, software split", 13, Path::SoftwareSplit, -1, 300},
+    {"fixed-amount buy (10)", 10, Path::FixedQuantity, 500, 500},
+    {"1/3 buy, keyboard split", 13, Path::KeyboardSplit, -1, 300},
 };
+
+// The worker's waits for one kind, from the key, on clock c; the worker's first pass comes
+// firstPassMs after the key. What the GUI thread does takes no time here.
+std::int64_t replayWaits(const Kind& kind, platform::ManualClock& inner, platform::Clock& c, int firstPassMs)
+{
+    const std::int64_t key = c.monotonicMs();
+    const auto since = [&c](std::int64_t t) { return c.monotonicMs() - t; };
+    inner.advance(firstPassMs); // the detector thread waits for its task, it does not sleep
+    const std::int64_t mark = c.monotonicMs();
+    switch (kind.path) {
+    case Path::SoftwareSplit:
+        do
+            c.sleepMs(2);
+        while (since(mark) < 20); // step 1: visible for 20 ms
+        c.sleepMs(2);             // step 2: the quantities are there
+        c.sleepMs(1);             // step 3: the split button is clicked ...
+        c.sleepMs(1);             // ... and its answer polled
+        c.sleepMs(30);            // before the split is verified; then the confirm click
+        break;
+    case Path::FixedQuantity: {
+        do
+            c.sleepMs(2);
+        while (since(mark) < 20);
+        int sightings = 1; // step 0 saw the preset quantity
+        do {
+            c.sleepMs(2);
+            ++sightings;
+        } while (sightings < QuantityStabilityTracker::MinSightings ||
+                 since(mark) < QuantityStabilityTracker::MinSettleMs);
+        c.sleepMs(1); // step 3 confirms
+        break;
+    }
+    case Path::KeyboardSplit: {
+        while (since(key) < kKeyboardSplitMs) // step 4 polls until the keyboard's click
+            c.sleepMs(2);
+        const std::int64_t firstSeen = c.monotonicMs();
+        const int settle =
+            Protocol::slowestKeystrokeIntervalMs(Protocol::FactoryKeyDelayMs, Protocol::FactoryKeyDelayMs);
+        int sightings = 1;
+        do {
+            c.sleepMs(2);
+            ++sightings;
+        } while (sightings < QuantityStabilityTracker::MinSightings ||
+                 since(firstSeen) < QuantityStabilityTracker::MinSettleMs ||
+                 since(key) < QuantityStabilityTracker::MinAfterKeyMs || since(firstSeen) <= settle);
+        break;
+    }
+    }
+    return c.monotonicMs() - key;
+}
+
+// The least key-to-confirm time over the phases of the timer tick, with the worker's first pass
+// when the dialog opens or 1 ms later.
+double floorMs(const Kind& kind, Timer timer)
+{
+    // On a 15.625 ms tick: 1'700'000'000'000 ms is a whole number of them.
+    constexpr std::int64_t kOnTick = 1'700'000'000'000;
+    std::int64_t least = std::numeric_limits<std::int64_t>::max();
+    for (int phase = 0; phase < 16; ++phase) {
+        for (int late = 0; late < 2; ++late) {
+            platform::ManualClock inner(kOnTick + phase);
+            TimerClock clock(inner, timer);
+            clock.beginFineTimer(); // held while trading
+            least = std::min(least, replayWaits(kind, inner, clock, kTypingMs + late));
+        }
+    }
+    return double(least);
+}
 
 struct RunResult
 {
@@ -153,9 +271,9 @@ public:
     Bench() : m_system(platform::systemClock())
     {
         m_keyboards.addKeyboard(kSerial);
-        platform::Services os = m_system.services(platform::Services());
-        m_keyboards.installInto(os);
-        platform::install(os);
+        m_services = m_system.services(platform::Services());
+        m_keyboards.installInto(m_services);
+        platform::install(m_services);
         m_system.startEventThread();
         m_system.orderBook().setObserver([this](const sim::Order& order) {
             m_confirmedAt = Clock::now();
@@ -172,8 +290,14 @@ public:
         platform::install({});
     }
 
-    bool start()
+    // A program whose clock runs in the timer mode (the worker takes its clock when it is made).
+    bool start(Timer timer)
     {
+        m_manager.reset();
+        m_clock = std::make_unique<TimerClock>(platform::systemClock(), timer);
+        platform::Services os = m_services;
+        os.clock = m_clock.get();
+        platform::install(os);
         m_manager = std::make_unique<Core::ConnectionManager>();
         m_manager->initConnections();
         m_manager->setMultiKeyboardEnabled(false);
@@ -226,53 +350,47 @@ public:
     }
 
 private:
-    // One trade from the key to the program back on the main window; the latency from the
-    // quantities being ready to the confirm click.
+    // One trade from the key to the program back on the main window; the latency from the key
+    // to the confirm click.
     bool trade(const Kind& kind, sim::WindowId main, double* latency = nullptr)
     {
         StateMachine* machine = m_manager->stateMachine();
         sim::SimDesktop& desktop = m_system.desktop();
         const int ordersBefore = m_orders.load();
-        // Written by the client's event thread; shared, as an event may outlive a failed trade.
-        struct Ready
-        {
-            std::atomic<bool> seen{false};
-            Clock::time_point at;
-        };
-        auto ready = std::make_shared<Ready>();
+        // Set on the client's event thread once the quantities are there; shared, as an event may
+        // outlive a failed trade.
+        auto ready = std::make_shared<std::atomic<bool>>(false);
         sim::FakeTdx* tdx = m_tdx.get();
 
-        if (kind.keyboardSplit)
+        const bool keyboardSplit = kind.path == Path::KeyboardSplit;
+        const Clock::time_point keyAt = Clock::now();
+        if (keyboardSplit)
             m_keyboards.pressTradeKeyWithFlag(kSerial, std::uint8_t(kind.key), 1);
         else
             m_keyboards.pressTradeKey(kSerial, std::uint8_t(kind.key));
         // The keyboard's hot key opens the dialog a moment later (the client's event thread).
         const long long fixedQuantity = kind.fixedQuantity;
-        const bool keyboardSplit = kind.keyboardSplit;
         desktop.scheduleAfter(kTypingMs, m_tdx->pid(), main, [ready, tdx, fixedQuantity, keyboardSplit] {
             sim::TdxOrderOptions order;
             order.maxQuantity = 1000;
             order.fixedQuantity = fixedQuantity;
             tdx->openFlashBuy(order);
-            if (!keyboardSplit) {
-                ready->at = Clock::now();
-                ready->seen = true;
-            }
+            if (!keyboardSplit)
+                *ready = true;
         });
         if (keyboardSplit) {
             desktop.scheduleAfter(kKeyboardSplitMs, m_tdx->pid(), main, [ready, tdx] {
                 const std::vector<sim::WindowId> dialogs = tdx->orderDialogs();
                 if (dialogs.empty() || !tdx->keyboardSplit(dialogs.back(), 3))
                     return;
-                ready->at = Clock::now();
-                ready->seen = true;
+                *ready = true;
             });
         }
 
         const bool confirmed = runUntil([&] { return m_orders.load() > ordersBefore; }, 5000);
-        const bool good = confirmed && ready->seen && m_lastQuantity == kind.expectedQuantity;
+        const bool good = confirmed && *ready && m_lastQuantity == kind.expectedQuantity;
         if (good && latency)
-            *latency = ms(m_confirmedAt - ready->at);
+            *latency = ms(m_confirmedAt - keyAt);
         // The client's 委托已提交 box goes; the program is back on the main window.
         runUntil([&] { return m_tdx->lastNotice() != 0 || !confirmed; }, 1000);
         if (const sim::WindowId notice = m_tdx->lastNotice())
@@ -292,6 +410,8 @@ private:
 
     sim::KeyboardSimulator m_keyboards;
     sim::SimSystem m_system;
+    platform::Services m_services;
+    std::unique_ptr<TimerClock> m_clock;
     std::unique_ptr<sim::FakeTdx> m_tdx;
     std::unique_ptr<Core::ConnectionManager> m_manager;
     std::atomic<int> m_orders{0};
@@ -326,17 +446,35 @@ int main(int argc, char** argv)
     int runs = 3;
     int trades = 100;
     bool load = true;
+    std::vector<Timer> timers;
     std::vector<int> numbers;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--idle")
+        const std::string arg = argv[i];
+        if (arg == "--idle") {
             load = false;
-        else
+        } else if (arg.rfind("--timer=", 0) == 0) {
+            const std::string name = arg.substr(8);
+            bool known = false;
+            for (Timer t : {Timer::Linux, Timer::Windows, Timer::WindowsFine}) {
+                if (name == timerName(t)) {
+                    timers.push_back(t);
+                    known = true;
+                }
+            }
+            if (!known) {
+                std::fprintf(stderr, "bench_trade: --timer=linux|windows|windows-fine\n");
+                return 2;
+            }
+        } else {
             numbers.push_back(std::max(1, std::atoi(argv[i])));
+        }
     }
     if (!numbers.empty())
         runs = numbers[0];
     if (numbers.size() > 1)
         trades = numbers[1];
+    if (timers.empty())
+        timers = {Timer::Linux, Timer::Windows, Timer::WindowsFine};
 
     // Before any thread exists.
     const pid_t loadPid = load ? startLoad() : 0;
@@ -354,48 +492,86 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("ZentrikSoft"));
     QCoreApplication::setApplicationName(QStringLiteral("ZentrikClock"));
 
+    constexpr std::size_t kKindCount = sizeof kKinds / sizeof kKinds[0];
+    struct Cell
+    {
+        std::vector<double> medians, p99s, medianRatios, p99Ratios, cpu, workerCpu;
+        int failures = 0;
+    };
+    // cells[timer][kind], over the runs
+    std::vector<std::vector<Cell>> cells(timers.size(), std::vector<Cell>(kKindCount));
     int status = 0;
     {
         Bench bench;
-        if (!bench.start()) {
-            std::fprintf(stderr, "bench_trade: the simulated keyboard was not connected\n");
-            status = 1;
-        } else {
-            std::printf("Trade latency on the simulators: quantities ready -> confirm click\n");
-            std::printf("%d runs x %d trades per kind, %s; medians over runs\n\n", runs, trades,
-                        load ? "second core busy (spinning child process)" : "no extra load");
-            std::printf("%-26s %8s %8s %9s %9s %10s %10s %10s %10s %6s\n", "kind", "floor", "passes",
-                        "median", "p99", "over med", "over p99", "CPU/trade", "worker CPU", "failed");
-            for (const Kind& kind : kKinds) {
-                std::vector<double> medians, p99s, cpu, workerCpu;
-                int failures = 0;
-                for (int r = 0; r < runs; ++r) {
-                    const RunResult result = bench.run(kind, trades);
-                    medians.push_back(median(result.latencyMs));
-                    p99s.push_back(percentile(result.latencyMs, 0.99));
-                    cpu.push_back(result.processCpuPerTradeMs);
-                    workerCpu.push_back(result.workerCpuPerTradeMs);
-                    failures += result.failures;
-                }
-                const double med = median(medians);
-                const double p99 = median(p99s);
-                std::printf(
-                    "%-26s %5.1f ms %5.1f ms %6.1f ms %6.1f ms %+7.1f ms %+7.1f ms %7.2f ms %7.2f ms %6d\n",
-                    kind.name, kind.floorMs, kind.passesMs, med, p99, med - kind.floorMs, p99 - kind.floorMs,
-                    median(cpu), median(workerCpu), failures);
-                if (failures)
+        for (int r = 0; r < runs && status == 0; ++r) {
+            // Every mode in every run, so that the machine's state is shared by what is compared.
+            std::vector<std::vector<double>> med(timers.size(), std::vector<double>(kKindCount));
+            std::vector<std::vector<double>> p99(timers.size(), std::vector<double>(kKindCount));
+            for (std::size_t t = 0; t < timers.size() && status == 0; ++t) {
+                if (!bench.start(timers[t])) {
+                    std::fprintf(stderr, "bench_trade: the simulated keyboard was not connected\n");
                     status = 1;
+                    break;
+                }
+                for (std::size_t k = 0; k < kKindCount; ++k) {
+                    const RunResult result = bench.run(kKinds[k], trades);
+                    Cell& cell = cells[t][k];
+                    med[t][k] = median(result.latencyMs);
+                    p99[t][k] = percentile(result.latencyMs, 0.99);
+                    cell.medians.push_back(med[t][k]);
+                    cell.p99s.push_back(p99[t][k]);
+                    cell.cpu.push_back(result.processCpuPerTradeMs);
+                    cell.workerCpu.push_back(result.workerCpuPerTradeMs);
+                    cell.failures += result.failures;
+                    if (result.failures)
+                        status = 1;
+                }
             }
-            std::printf(
-                "\nfloor: what the worker's own waits impose (see bench/trade/bench_trade.cpp); passes: the\n"
-                "least pass pacing on top of it; over: latency minus floor (the passes included);\n"
-                "CPU/trade: the whole process (program and simulators); worker CPU: the control\n"
-                "detector's thread, where the order dialog worker runs.\n");
+            // Ratios to the linux mode of this run, when it ran.
+            for (std::size_t base = 0; base < timers.size(); ++base) {
+                if (timers[base] != Timer::Linux)
+                    continue;
+                for (std::size_t t = 0; t < timers.size(); ++t) {
+                    for (std::size_t k = 0; k < kKindCount; ++k) {
+                        if (med[base][k] > 0 && p99[base][k] > 0) {
+                            cells[t][k].medianRatios.push_back(med[t][k] / med[base][k]);
+                            cells[t][k].p99Ratios.push_back(p99[t][k] / p99[base][k]);
+                        }
+                    }
+                }
+            }
         }
     }
     if (loadPid > 0) {
         kill(loadPid, SIGKILL);
         waitpid(loadPid, nullptr, 0);
+    }
+    {
+        std::printf("Trade latency on the simulators: trade key -> confirm click\n");
+        std::printf("%d runs x %d trades per kind and timer mode, %s; medians over runs\n\n", runs, trades,
+                    load ? "second core busy (spinning child process)" : "no extra load");
+        std::printf("%-25s %-12s %8s %9s %9s %9s %9s %8s %8s %9s %9s %6s\n", "kind", "timer", "floor", "median", "p99",
+                    "over med", "over p99", "x med", "x p99", "CPU/trade", "worker", "failed");
+        for (std::size_t k = 0; k < kKindCount; ++k) {
+            for (std::size_t t = 0; t < timers.size(); ++t) {
+                const Cell& cell = cells[t][k];
+                const double floor = floorMs(kKinds[k], timers[t]);
+                const double med = median(cell.medians);
+                const double p99 = median(cell.p99s);
+                std::printf("%-25s %-12s %5.0f ms %6.1f ms %6.1f ms %+6.1f ms %+6.1f ms", kKinds[k].name,
+                            timerName(timers[t]), floor, med, p99, med - floor, p99 - floor);
+                if (cell.medianRatios.empty())
+                    std::printf(" %8s %8s", "-", "-");
+                else
+                    std::printf(" %7.2fx %7.2fx", median(cell.medianRatios), median(cell.p99Ratios));
+                std::printf(" %6.2f ms %6.2f ms %6d\n", median(cell.cpu), median(cell.workerCpu), cell.failures);
+            }
+        }
+        std::printf(
+            "\nfloor: the least time the worker's own waits and pass pacing allow in that timer mode (see\n"
+            "bench/trade/bench_trade.cpp); over: latency minus floor; x: the median over runs of the ratio\n"
+            "to the linux mode of the same run; CPU/trade: the whole process (program and simulators);\n"
+            "worker: the control detector's thread, where the order dialog worker runs.\n");
     }
     return status;
 }

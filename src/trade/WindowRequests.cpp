@@ -54,26 +54,35 @@ void closeWindow(trade::HWND window)
     d->setForegroundWindow(window);
     d->setFocus(window);
     s.clock->sleepMs(50);
-    qDebug().noquote() << "切换后前台窗口:" << d->foregroundWindow();
+    const platform::WindowId foreground = d->foregroundWindow();
+    qDebug().noquote() << "切换后前台窗口:" << foreground;
 
-    WindowUtils::pressEsc();
-    qDebug().noquote() << "已发送 ESC 键";
-    s.clock->sleepMs(100);
-
-    if (!d->isWindow(window)) {
-        qDebug().noquote() << "ESC键成功关闭窗口";
-    } else {
-        qDebug().noquote() << "ESC键未能关闭窗口，窗口还存在";
-        qDebug().noquote() << "窗口是否可见:" << visibleText(window);
-        qDebug().noquote() << "尝试发送 WM_CLOSE 消息";
-        d->postMessage(window, platform::msg::Close, 0, 0);
+    // Esc goes to whatever window is in front. Windows refuses the switch to a program that is
+    // not in front itself (the foreground lock), and the user may have clicked elsewhere since:
+    // then the key would land in another program, so the window gets WM_CLOSE alone.
+    if (foreground == window) {
+        WindowUtils::pressEsc();
+        qDebug().noquote() << "已发送 ESC 键";
         s.clock->sleepMs(100);
         if (!d->isWindow(window)) {
-            qDebug().noquote() << "WM_CLOSE 成功关闭窗口";
-        } else {
-            qDebug().noquote() << "WM_CLOSE 也未能关闭窗口";
-            qDebug().noquote() << "窗口是否可见:" << visibleText(window);
+            qDebug().noquote() << "ESC键成功关闭窗口";
+            qDebug().noquote() << "=== 关闭窗口流程结束 ===\n";
+            return;
         }
+        qDebug().noquote() << "ESC键未能关闭窗口，窗口还存在";
+        qDebug().noquote() << "窗口是否可见:" << visibleText(window);
+    } else {
+        qDebug().noquote() << "窗口不在前台，不发送 ESC 键";
+    }
+
+    qDebug().noquote() << "尝试发送 WM_CLOSE 消息";
+    d->postMessage(window, platform::msg::Close, 0, 0);
+    s.clock->sleepMs(100);
+    if (!d->isWindow(window)) {
+        qDebug().noquote() << "WM_CLOSE 成功关闭窗口";
+    } else {
+        qDebug().noquote() << "WM_CLOSE 也未能关闭窗口";
+        qDebug().noquote() << "窗口是否可见:" << visibleText(window);
     }
     qDebug().noquote() << "=== 关闭窗口流程结束 ===\n";
 }

@@ -235,6 +235,12 @@ bool bringThsToFrontAndPressF12(int type)
     d->setForegroundWindow(window);
     d->bringWindowToTop(window);
     platform::services().clock->sleepMs(1000);
+    // F12 goes to whatever window is in front: when Windows refused the switch (the foreground
+    // lock) or the user went elsewhere meanwhile, it would reach another program.
+    if (d->foregroundWindow() != window) {
+        qDebug().noquote() << "同花顺未在前台，不发送 F12";
+        return false;
+    }
     sendKey(platform::vk::F12);
     return true;
 }

@@ -7,6 +7,7 @@
 #include "clock/dialogs/CustomerServiceDialog.h"
 #include "clock/dialogs/DimmerWidget.h"
 #include "clock/dialogs/SetDlg.h"
+#include "clock/stocks/StockLookup.h"
 #include "config/ConfigManager.h"
 #include "keyboardlink/manager/ConnectionManager.h"
 #include "platform/api/Platform.h"
@@ -175,6 +176,31 @@ private slots:
         QVERIFY(restarted->stockMenu()->isVisible());
         QCOMPARE(ths.holdingWindow(), platform::WindowId(0));
         restarted->stockMenu()->hide();
+    }
+
+    void thsHoldingWindowBehindAnotherProgramGetsNoKey()
+    {
+        // The user went to another program meanwhile; Windows' foreground lock keeps both THS
+        // and the program from bringing the 持股机构 window forward.
+        sim::FakeThs ths(*m_system);
+        ths.setCurrentStock(u"300750", u"宁德时代");
+        sim::SimDesktop& desktop = m_system->desktop();
+        sim::WindowSpec spec;
+        spec.className = u"ChatWindow";
+        spec.text = u"聊天";
+        spec.pid = m_system->processes().startProcess(u"chat.exe");
+        const platform::WindowId chat = desktop.createWindow(spec);
+        QVERIFY(desktop.setForegroundWindow(chat));
+        desktop.setForegroundLock(true);
+        desktop.clearInputLog();
+
+        QString code, name;
+        QVERIFY(StockLookup::getThsStockCode(ths.mainWindow(), code, name));
+        QCOMPARE(code, QStringLiteral("300750"));
+        QCOMPARE(name, QStringLiteral("宁德时代"));
+        QTRY_COMPARE(ths.holdingWindow(), platform::WindowId(0)); // closed all the same
+        QCOMPARE(desktop.foregroundWindow(), chat);
+        QVERIFY(desktop.inputLog().empty());
     }
 
     void thsWithoutItsCodeInMemoryOpensNothing()

@@ -189,6 +189,31 @@ private slots:
                          "尝试发送 WM_CLOSE 消息", "WM_CLOSE 成功关闭窗口", "=== 关闭窗口流程结束 ===\n"}));
     }
 
+    void noEscIntoAnotherProgramWhenTheSwitchIsRefused()
+    {
+        // Windows' foreground lock: the program is not in front, so it cannot bring the dialog
+        // forward; Esc would reach the user's other program.
+        SimFixture f;
+        sim::SimDesktop& desktop = f.desktop();
+        sim::FakeTdx tdx(f.system);
+        const WindowId dialog = tdx.openFlashBuy();
+        const WindowId chat = f.window(f.client(u"chat.exe"), u"ChatWindow", u"聊天");
+        QVERIFY(desktop.setForegroundWindow(chat));
+        desktop.setForegroundLock(true);
+        desktop.clearInputLog();
+
+        LogCapture log;
+        WindowRequests::closeWindow(dialog);
+        QCOMPARE(desktop.foregroundRefusals(), 1);
+        QCOMPARE(desktop.foregroundWindow(), chat);
+        QVERIFY(desktop.inputLog().empty());
+        QVERIFY(!desktop.isWindow(dialog)); // closed by WM_CLOSE
+        const QStringList lines = log.lines();
+        QCOMPARE(lines.mid(lines.indexOf("窗口不在前台，不发送 ESC 键")),
+                 (QStringList{"窗口不在前台，不发送 ESC 键", "尝试发送 WM_CLOSE 消息", "WM_CLOSE 成功关闭窗口",
+                              "=== 关闭窗口流程结束 ===\n"}));
+    }
+
     void aDialogThatStaysOpen()
     {
         // The standard dialog procedure turns both Esc and WM_CLOSE into IDCANCEL, which nobody

@@ -218,6 +218,14 @@ private slots:
         f.desktop().runPending();
         QVERIFY(ths.orderClientWindow() != 0);
         QVERIFY(!WindowUtils::bringThsToFrontAndPressF12(12)); // no 远航版 running
+
+        // Windows refuses the switch to a program in the background: no F12 into TDX.
+        tdx.activate();
+        f.desktop().setForegroundLock(true);
+        f.desktop().clearInputLog();
+        QVERIFY(!WindowUtils::bringThsToFrontAndPressF12(11));
+        QCOMPARE(f.desktop().foregroundWindow(), tdx.mainWindow());
+        QVERIFY(f.desktop().inputLog().empty());
     }
 
     void topMost()

@@ -4,6 +4,7 @@
 #include "WineTest.h"
 
 #include "platform/win32/Win32Autostart.h"
+#include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32Hotkeys.h"
 #include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Registry.h"
@@ -11,6 +12,7 @@
 
 #include <windows.h>
 
+#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <cstdlib>
@@ -235,10 +237,30 @@ void servicesAreComplete()
     REQUIRE(services.desktop && services.hostDesktop == services.desktop);
     REQUIRE(services.processes && services.registry && services.hotkeys && services.autostart &&
             services.hidPorts);
-    REQUIRE(services.clock == &systemClock());
+    REQUIRE(dynamic_cast<win32::Win32Clock*>(services.clock) != nullptr);
     REQUIRE(services.hid == nullptr);
     // One set per process.
     REQUIRE(win32Services().desktop == services.desktop);
+}
+
+void fineTimerHoldsBalance()
+{
+    win32::Win32Clock clock;
+    clock.endFineTimer(); // nothing held: nothing given back
+    REQUIRE(clock.fineTimerHolds() == 0);
+    clock.beginFineTimer();
+    REQUIRE(clock.fineTimerGranted()); // timeBeginPeriod(1) answered TIMERR_NOERROR
+    clock.beginFineTimer();
+    REQUIRE(clock.fineTimerHolds() == 2);
+    clock.endFineTimer();
+    REQUIRE(clock.fineTimerHolds() == 1 && clock.fineTimerGranted());
+    clock.endFineTimer();
+    REQUIRE(clock.fineTimerHolds() == 0 && !clock.fineTimerGranted());
+    clock.endFineTimer();
+    REQUIRE(clock.fineTimerHolds() == 0);
+    // The period was given back: a raise and release of our own still balance.
+    REQUIRE(timeBeginPeriod(1) == TIMERR_NOERROR);
+    REQUIRE(timeEndPeriod(1) == TIMERR_NOERROR);
 }
 
 // The child side of the command cases.
@@ -286,5 +308,6 @@ int main()
             {"registry_reads_only_strings", registryReadsOnlyStrings},
             {"autostart_writes_the_run_value", autostartWritesTheRunValue},
             {"services_are_complete", servicesAreComplete},
+            {"fine_timer_holds_balance", fineTimerHoldsBalance},
         });
 }

@@ -63,8 +63,14 @@ bool getThsStockCode(trade::HWND thsWindow, QString& code, QString& name, int li
             return false;
         platform::Desktop* desktop = platform::services().desktop;
         desktop->setForegroundWindow(holding);
-        if (desktop->isWindowVisible(holding))
-            WindowUtils::pressEnter();
+        if (desktop->isWindowVisible(holding)) {
+            // Enter dismisses the window only when it is in front; where Windows refused the
+            // switch (the foreground lock) it would reach another program: closed instead.
+            if (desktop->foregroundWindow() == holding)
+                WindowUtils::pressEnter();
+            else
+                desktop->postMessage(holding, platform::msg::Close, 0, 0);
+        }
         found = StockRules::parseHoldingTitle(title, code, name);
         return true;
     });

@@ -37,6 +37,10 @@ class QTimer;
 class RawHIDConnection;
 class StateMachine;
 
+namespace platform {
+class Clock;
+}
+
 namespace Core {
 
 class ConnectionManager : public QWidget
@@ -214,6 +218,8 @@ private:
     bool m_autoConnect = true;
     bool m_autoSwitchSoft = true;
     bool m_watchersRunning = false;
+    // The clock whose fine timer the running threads hold (given back to that one clock).
+    platform::Clock* m_fineTimer = nullptr;
     bool m_syncAwaitingState = false; // a sync waits for the active keyboard's first state frame
     int m_desktopSoftType = 11;
     bool m_multiKeyboard = false;

@@ -70,6 +70,42 @@ void ManualClock::setNow(std::int64_t ms)
         observer(monotonic);
 }
 
+bool FineTimerHolds::begin()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return ++m_count == 1;
+}
+
+bool FineTimerHolds::end()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_count == 0)
+        return false;
+    return --m_count == 0;
+}
+
+int FineTimerHolds::count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_count;
+}
+
+std::int64_t WindowsTimerClock::sleptMs(std::int64_t at, int ms, bool fine)
+{
+    if (ms <= 0)
+        return 0;
+    // In eighths of a millisecond, where the 15.625 ms tick is a whole number (125).
+    const std::int64_t tick = fine ? 8 : 125;
+    const std::int64_t due = (at + ms) * 8;
+    const std::int64_t wake = (due + tick - 1) / tick * tick;
+    return (wake + 7) / 8 - at;
+}
+
+void WindowsTimerClock::sleepMs(int ms)
+{
+    m_inner.sleepMs(int(sleptMs(m_inner.monotonicMs(), ms, m_holds.count() > 0)));
+}
+
 void ManualClock::setObserver(std::function<void(std::int64_t)> observer)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

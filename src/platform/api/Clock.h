@@ -25,6 +25,25 @@ public:
     virtual std::int64_t monotonicMs() = 0;
     // Blocks the calling thread for ms milliseconds of this clock's time.
     virtual void sleepMs(int ms) = 0;
+    // Asks for timers of 1 ms resolution until the matching endFineTimer; calls nest, and an end
+    // without a begin does nothing. Windows otherwise ends every sleep on its 15.625 ms tick
+    // (timeBeginPeriod); elsewhere sleeps are fine already and these do nothing.
+    virtual void beginFineTimer() {}
+    virtual void endFineTimer() {}
+};
+
+// Counts fine-timer holds: true from begin() when it is the first hold, from end() when it was
+// the last one; an end() without a hold changes nothing and gives false.
+class FineTimerHolds
+{
+public:
+    bool begin();
+    bool end();
+    int count() const;
+
+private:
+    mutable std::mutex m_mutex;
+    int m_count = 0;
 };
 
 // The real clock.
@@ -50,6 +69,29 @@ private:
     std::int64_t m_now;
     std::int64_t m_monotonic;
     std::function<void(std::int64_t)> m_observer;
+};
+
+// A clock whose sleeps end as Windows ends them: on the first timer tick at or after the due
+// time, ticks 15.625 ms apart (the default resolution) or 1 ms apart while a fine timer is held.
+// Ticks fall on the wrapped clock's monotonic reading (its multiples of the tick, rounded up to
+// whole milliseconds); nowMs and monotonicMs are the wrapped clock's. Shows the program's timing
+// as Windows would run it, on a ManualClock in tests and on the real clock in the benchmark.
+class WindowsTimerClock : public Clock
+{
+public:
+    explicit WindowsTimerClock(Clock& inner) : m_inner(inner) {}
+    std::int64_t nowMs() override { return m_inner.nowMs(); }
+    std::int64_t monotonicMs() override { return m_inner.monotonicMs(); }
+    void sleepMs(int ms) override;
+    void beginFineTimer() override { m_holds.begin(); }
+    void endFineTimer() override { m_holds.end(); }
+    int fineTimerHolds() const { return m_holds.count(); }
+    // How long a sleep of ms begun at the monotonic reading `at` lasts.
+    static std::int64_t sleptMs(std::int64_t at, int ms, bool fine);
+
+private:
+    Clock& m_inner;
+    FineTimerHolds m_holds;
 };
 
 } // namespace platform

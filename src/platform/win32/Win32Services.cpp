@@ -1,6 +1,7 @@
 #include "Win32Services.h"
 
 #include "Win32Autostart.h"
+#include "Win32Clock.h"
 #include "Win32Desktop.h"
 #include "Win32HidPorts.h"
 #include "Win32Hotkeys.h"
@@ -17,6 +18,7 @@ Services win32Services()
     static win32::Win32Hotkeys hotkeys;
     static win32::Win32Autostart autostart(registry);
     static win32::Win32HidPorts hidPorts;
+    static win32::Win32Clock clock;
 
     Services services;
     services.desktop = &desktop;
@@ -26,7 +28,7 @@ Services win32Services()
     services.hotkeys = &hotkeys;
     services.autostart = &autostart;
     services.hidPorts = &hidPorts;
-    services.clock = &systemClock();
+    services.clock = &clock;
     return services;
 }
 

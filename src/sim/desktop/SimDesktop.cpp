@@ -857,6 +857,10 @@ bool SimDesktop::setForegroundWindow(WindowId window)
         if (!w || w->destroying)
             return false;
         root = rootOf(window);
+        if (foregroundLockRefusesLocked(root)) {
+            ++m_foregroundRefusals;
+            return false;
+        }
     }
     changeForeground(root, true);
     return true;
@@ -1470,6 +1474,26 @@ std::uint32_t SimDesktop::newThreadId()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_nextThread++;
+}
+
+void SimDesktop::setForegroundLock(bool locked)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_foregroundLock = locked;
+}
+
+int SimDesktop::foregroundRefusals()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_foregroundRefusals;
+}
+
+bool SimDesktop::foregroundLockRefusesLocked(WindowId root) const
+{
+    if (!m_foregroundLock || root == m_foreground)
+        return false;
+    const auto front = find(m_foreground);
+    return front && front->pid != callerPid();
 }
 
 // ---------------------------------------------------------------- device input

@@ -150,7 +150,7 @@ public:
     // Z-order only; the foreground never changes here (another program's window cannot take it).
     bool setWindowPos(WindowId window, WindowId insertAfter, int x, int y, int cx, int cy,
                       std::uint32_t flags) override;
-    // Always succeeds for an existing window (no foreground lock is simulated).
+    // Succeeds for an existing window unless the foreground lock (below) refuses the caller.
     bool setForegroundWindow(WindowId window) override;
     bool bringWindowToTop(WindowId window) override;
     WindowId setFocus(WindowId window) override;
@@ -232,6 +232,12 @@ public:
     void destroyAt(WindowId window, std::int64_t atMs);
     // A fresh thread id for a window that must hang on its own.
     std::uint32_t newThreadId();
+    // Windows' foreground lock: while on, SetForegroundWindow called by a process that does not
+    // own the foreground window fails and changes nothing (Windows flashes the taskbar button
+    // instead; each refusal is counted). Bringing the foreground window itself forward, or any
+    // window while nothing is in front, still succeeds. Off by default.
+    void setForegroundLock(bool locked);
+    int foregroundRefusals();
 
     // ---- input from the user's devices (the trading keyboard types into the foreground window)
     void deviceKey(std::uint8_t virtualKey, bool keyUp);
@@ -294,6 +300,8 @@ private:
     // the window that takes the foreground over in newForeground. Under m_mutex.
     bool forgetLocked(const std::vector<WindowId>& gone, WindowId& newForeground);
     void changeForeground(WindowId newForeground, bool notify);
+    // The foreground lock refuses the calling process to bring root forward. Under m_mutex.
+    bool foregroundLockRefusesLocked(WindowId root) const;
     void notifyForeground(WindowId window);
     void queueInput(InputRecord record);
     void deliverKey(WindowId target, std::uint16_t vk, bool keyUp);
@@ -327,6 +335,8 @@ private:
     int m_cursorY = 0;
     platform::ScreenSize m_screen{1920, 1080};
     int m_queueLatencyMs = 1;
+    bool m_foregroundLock = false;
+    int m_foregroundRefusals = 0;
     std::shared_ptr<HookRegistry> m_hooks;
     std::function<void(const std::u16string&)> m_clipboardSink;
     std::function<void()> m_scheduleListener;

@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -69,6 +70,19 @@ Log* Log::s_current = nullptr;
 std::mutex Log::s_mutex;
 
 using ManagerOp = std::function<bool(Core::ConnectionManager&)>;
+
+// The system clock, counting the fine-timer requests made of it.
+struct CountingClock : platform::Clock
+{
+    std::int64_t nowMs() override { return platform::systemClock().nowMs(); }
+    std::int64_t monotonicMs() override { return platform::systemClock().monotonicMs(); }
+    void sleepMs(int ms) override { platform::systemClock().sleepMs(ms); }
+    void beginFineTimer() override { ++begins; }
+    void endFineTimer() override { ++ends; }
+    int held() const { return begins - ends; }
+    std::atomic<int> begins{0};
+    std::atomic<int> ends{0};
+};
 
 QString hexOf(const std::vector<std::uint8_t>& bytes)
 {
@@ -588,6 +602,47 @@ private slots:
         m_manager.reset(); // the manager stops them when it goes
         platform::install(platform::Services());
         desktop.stopEventThread();
+    }
+
+    // Trading asks for Windows' fine timer; every way out of trading mode gives it back once.
+    void tradingModeHoldsTheFineTimer()
+    {
+        CountingClock clock;
+        platform::Services os = platform::services();
+        os.clock = &clock;
+        platform::install(os);
+        startConnected({kFirst}, false);
+        QCOMPARE(clock.begins.load(), 0);
+
+        m_manager->onTradeStateChanged(true);
+        m_manager->onTradeStateChanged(true);
+        QCOMPARE(clock.begins.load(), 1);
+        QCOMPARE(clock.held(), 1);
+        m_manager->stopThreads(); // restarted threads hold it once
+        m_manager->startThreads();
+        m_manager->startThreads();
+        QCOMPARE(clock.held(), 1);
+
+        m_manager->onTradeStateChanged(false);
+        m_manager->stopThreads();
+        QCOMPARE(clock.held(), 0);
+        QCOMPARE(clock.ends.load(), clock.begins.load());
+
+        // Unplugging the last keyboard stops trading.
+        m_manager->onTradeStateChanged(true);
+        QCOMPARE(clock.held(), 1);
+        m_sim->unplug(kFirst);
+        QTRY_VERIFY(!m_manager->watchersRunning());
+        QCOMPARE(clock.held(), 0);
+
+        // Quitting while trading.
+        m_sim->plug(kFirst);
+        QTRY_COMPARE(m_manager->keyboardCount(), 1);
+        m_manager->onTradeStateChanged(true);
+        QCOMPARE(clock.held(), 1);
+        m_manager.reset();
+        QCOMPARE(clock.held(), 0);
+        QCOMPARE(clock.ends.load(), clock.begins.load());
     }
 
     void stockCheckSwitchesTheWatcherPoll()

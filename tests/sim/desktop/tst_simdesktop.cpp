@@ -107,6 +107,7 @@ private slots:
     void eventThreadRunsDueEventsInRealTime();
     void windowsVanishMidRead();
     void minimizingHandsTheForegroundOn();
+    void foregroundLockRefusesBackgroundProcesses();
     void mouseInputIsRecordedAndKeepsTheCursor();
     void processQueries();
     void processAccessRightsAndMemory();
@@ -656,6 +657,44 @@ void TestSimDesktop::minimizingHandsTheForegroundOn()
     QVERIFY(!desktop.isWindowVisible(b));
     QCOMPARE(desktop.foregroundWindow(), a);
     QVERIFY(!desktop.showWindow(b, sw::Hide)); // it was hidden already
+}
+
+void TestSimDesktop::foregroundLockRefusesBackgroundProcesses()
+{
+    ManualClock clock;
+    sim::SimSystem system(clock);
+    auto& desktop = system.desktop();
+    const ProcessId app = system.processes().startProcess(u"app.exe");
+    const ProcessId chat = system.processes().startProcess(u"chat.exe");
+    const WindowId main = makeTopLevel(desktop, u"main", app);
+    const WindowId dialog = makeDialog(desktop, app, u"d", nullptr, main);
+    const WindowId talk = makeTopLevel(desktop, u"talk", chat);
+    const WindowId own = makeTopLevel(desktop, u"own"); // the program's
+    QVERIFY(desktop.setForegroundWindow(talk));
+    desktop.setForegroundLock(true);
+
+    // The program is in the background: refused, nothing changes.
+    QVERIFY(!desktop.setForegroundWindow(dialog));
+    QVERIFY(!desktop.setForegroundWindow(own));
+    QCOMPARE(desktop.foregroundWindow(), talk);
+    QCOMPARE(desktop.foregroundRefusals(), 2);
+    QVERIFY(desktop.setForegroundWindow(talk)); // already in front
+    {
+        // The process in front may hand the foreground on.
+        sim::SimDesktop::ActingAs as(chat);
+        QVERIFY(desktop.setForegroundWindow(main));
+    }
+    QCOMPARE(desktop.foregroundWindow(), main);
+    {
+        sim::SimDesktop::ActingAs as(app);
+        QVERIFY(desktop.setForegroundWindow(dialog));
+    }
+    QCOMPARE(desktop.foregroundWindow(), dialog);
+    QCOMPARE(desktop.foregroundRefusals(), 2);
+
+    desktop.setForegroundLock(false);
+    QVERIFY(desktop.setForegroundWindow(own));
+    QCOMPARE(desktop.foregroundWindow(), own);
 }
 
 void TestSimDesktop::mouseInputIsRecordedAndKeepsTheCursor()
