@@ -1499,7 +1499,8 @@ int SimDesktop::answerDelay(WindowId window, std::uint32_t message)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto w = find(window);
-        if (!w)
+        // A program's own windows answer it at once (its procedures call each other directly).
+        if (!w || w->pid == callerPid())
             return 0;
         auto left = m_answersBeforeHang.find(w->thread);
         if (left != m_answersBeforeHang.end()) {

@@ -231,13 +231,13 @@ public:
     void setHung(WindowId window, bool hung);
     static constexpr std::int64_t HungAfterMs = 5000;
     // The thread of the window takes this long (ms, on the desktop's clock) to handle each message
-    // sent to it from another thread, asked anew for every message; null: at once again. A
+    // sent to it by another process, asked anew for every message; null: at once again. A
     // SendMessage waits that long; a SendMessageTimeout with a shorter time-out fails after its
     // time-out while the message is still handled when its time has come (what it asked for
     // happens, what it reads back is lost).
     using AnswerTime = std::function<int(std::uint32_t message)>;
     void setAnswerTime(WindowId window, AnswerTime answerTime);
-    // The thread of the window answers n more messages sent from other threads, then hangs (as
+    // The thread of the window answers n more messages sent by other processes, then hangs (as
     // setHung(window, true)) in the middle of whatever it was doing.
     void hangAfterMessages(WindowId window, int n);
     // The window is destroyed right after its text has been read n more times (WM_GETTEXT or
@@ -299,7 +299,7 @@ private:
     std::intptr_t buttonProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam);
     void countRead(WindowId window);
-    // For a message sent to window from outside: counts it against hangAfterMessages and gives
+    // For a message sent to window by another process: counts it against hangAfterMessages and gives
     // the time its thread takes to answer it (0: at once).
     int answerDelay(WindowId window, std::uint32_t message);
     // A message the sender stopped waiting for: its thread handles it at atMs, or once it answers
