@@ -101,6 +101,16 @@ ConnectionManager::~ConnectionManager()
     m_autoConnect = false;
     disconnectActive();
     stopThreads();
+    if (m_abandonedDetector && m_abandonedDetector->isRunning()) {
+        // Its thread still uses the worker and the state machine: they stay (with it) for the
+        // rest of the process instead of going with this manager.
+        qWarning().noquote() << "控制检测线程仍在运行，保留其使用的对象";
+        m_worker->setParent(nullptr);
+        m_stateMachine->setParent(nullptr);
+    } else {
+        delete m_abandonedDetector;
+    }
+    m_abandonedDetector = nullptr;
     for (int i = m_hidConnections.size() - 1; i >= 0; --i)
         dropKeyboardAt(i);
     for (const DevListItem& item : qAsConst(m_deviceList))
@@ -1168,14 +1178,22 @@ void ConnectionManager::startThreads()
         connect(m_watcher, &DesktopWatcher::appActivated, this, &ConnectionManager::appActivated);
         connect(m_watcher, &DesktopWatcher::mouseClick, this, &ConnectionManager::mouseClick);
     }
+    m_watcher->start();
+    m_watchersRunning = true;
+    // A detector left running by the last stop still works in the worker: the new one starts
+    // once it has finished (abandonDetector), never beside it.
+    if (!m_abandonedDetector)
+        startDetector();
+}
+
+void ConnectionManager::startDetector()
+{
     if (!m_detector)
         m_detector = new ControlDetector(m_stateMachine, m_worker, this);
     // Every window the watcher classifies becomes the detector's next task.
     connect(m_watcher, &DesktopWatcher::desktopChanged, m_detector, &ControlDetector::setNewTask,
             Qt::UniqueConnection);
-    m_watcher->start();
     m_detector->start();
-    m_watchersRunning = true;
 }
 
 void ConnectionManager::stopThreads()
@@ -1188,11 +1206,29 @@ void ConnectionManager::stopThreads()
         m_watcher = nullptr;
     }
     if (m_detector) {
-        m_detector->stop();
-        m_detector->wait();
-        delete m_detector;
+        if (m_detector->stop())
+            delete m_detector;
+        else
+            abandonDetector(m_detector);
         m_detector = nullptr;
     }
+}
+
+void ConnectionManager::abandonDetector(ControlDetector* detector)
+{
+    qWarning().noquote() << "控制检测线程仍在运行，不再等待；它结束后再释放";
+    // Never deleted while its thread runs, not even with this manager: it goes when it has
+    // finished (a queued call, on this thread).
+    detector->setParent(nullptr);
+    m_abandonedDetector = detector;
+    connect(detector, &QThread::finished, this, [this, detector] {
+        detector->deleteLater();
+        if (m_abandonedDetector != detector)
+            return;
+        m_abandonedDetector = nullptr;
+        if (m_watchersRunning && !m_detector)
+            startDetector();
+    });
 }
 
 } // namespace Core

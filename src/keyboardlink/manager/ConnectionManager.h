@@ -174,6 +174,9 @@ public slots:
     void checkMonitorThreadState();
     void startThreads();
     void stopThreads();
+    void startDetector();
+    // A detector that did not stop in time: kept until its thread has finished.
+    void abandonDetector(ControlDetector* detector);
 
 private:
     using BroadcastOperation = std::function<bool(RawHIDConnection*)>;
@@ -225,6 +228,7 @@ private:
     EditBoxChangeWorker* m_worker;
     DesktopWatcher* m_watcher = nullptr;
     ControlDetector* m_detector = nullptr;
+    ControlDetector* m_abandonedDetector = nullptr;
 };
 
 } // namespace Core
