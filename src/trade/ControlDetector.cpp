@@ -81,7 +81,8 @@ bool ControlDetector::stop()
     }
     quit();
     if (!wait(StopWaitMs)) {
-        qWarning().noquote() << "ControlDetector 未能在" << StopWaitMs << "毫秒内停止，线程将在当前操作结束后自行退出";
+        qWarning().noquote() << "ControlDetector 未能在" << StopWaitMs
+                             << "毫秒内停止，线程将在当前操作结束后自行退出";
         return false;
     }
     qDebug().noquote() << "ControlDetector 已停止";

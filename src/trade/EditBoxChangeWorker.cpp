@@ -1263,10 +1263,12 @@ bool EditBoxChangeWorker::setQuantityDirectly(int quantity)
     qDebug().noquote() << "直接输入数量：" << quantity;
     // SetWindowTextW does not reach another program's edit control; WM_SETTEXT does. A client
     // that does not answer has not taken the quantity (or takes it some time later): not set.
-    if (!WindowUtils::sendToClient(control, platform::msg::SetText, 0, reinterpret_cast<std::intptr_t>(text.c_str())) ||
-        !WindowUtils::sendToClient(d->parentWindow(control), platform::msg::Command,
-                                   platform::makeCommandWParam(d->dlgCtrlId(control), platform::notify::EnChange),
-                                   static_cast<std::intptr_t>(control))) {
+    if (!WindowUtils::sendToClient(control, platform::msg::SetText, 0,
+                                   reinterpret_cast<std::intptr_t>(text.c_str())) ||
+        !WindowUtils::sendToClient(
+            d->parentWindow(control), platform::msg::Command,
+            platform::makeCommandWParam(d->dlgCtrlId(control), platform::notify::EnChange),
+            static_cast<std::intptr_t>(control))) {
         qWarning().noquote() << "客户端未响应，数量未能设置";
         return false;
     }

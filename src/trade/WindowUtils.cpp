@@ -103,8 +103,8 @@ bool readControlText(HWND hwnd, QString& text)
     text.clear();
     std::vector<char16_t> buffer(32, u'\0');
     std::intptr_t copied = 0;
-    if (!sendToClient(hwnd, platform::msg::GetText, buffer.size(), reinterpret_cast<std::intptr_t>(buffer.data()),
-                      &copied))
+    if (!sendToClient(hwnd, platform::msg::GetText, buffer.size(),
+                      reinterpret_cast<std::intptr_t>(buffer.data()), &copied))
         return false;
     text = fromBuffer(buffer, int(copied));
     return true;

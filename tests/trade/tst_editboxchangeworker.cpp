@@ -1254,7 +1254,7 @@ private slots:
         t.keyPressed(13);
         const WindowId dialog = t.tdx->openFlashBuy(order(1000));
         auto reads = std::make_shared<int>(0);
-        t.sim.desktop().setAnswerTime(dialog, [=](std::uint32_t message) {
+        t.sim.desktop().setAnswerTime(dialog, [=](std::uint32_t message, std::uintptr_t, std::intptr_t) {
             if (message == platform::msg::GetText && lateEvery > 0 && ++*reads % lateEvery == 0)
                 return 350;
             return answerMs;

@@ -219,7 +219,8 @@ private slots:
         if (hung)
             d.f.desktop().setHung(d.dialog, true);
         else
-            d.f.desktop().setAnswerTime(d.dialog, [](std::uint32_t) { return 201; });
+            d.f.desktop().setAnswerTime(d.dialog,
+                                        [](std::uint32_t, std::uintptr_t, std::intptr_t) { return 201; });
         const qint64 start = d.f.clock.nowMs();
         QCOMPARE(FieldReaders::readMaxQuantity(d.dialog, maxCache, 1, max), FieldNoAnswer);
         QCOMPARE(FieldReaders::readQuantity(d.dialog, quantityCache, 1, quantity), FieldNoAnswer);

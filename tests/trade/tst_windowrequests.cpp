@@ -117,7 +117,8 @@ private slots:
         if (answerMs < 0)
             f.desktop().setHung(dialog, true);
         else
-            f.desktop().setAnswerTime(dialog, [answerMs](std::uint32_t) { return answerMs; });
+            f.desktop().setAnswerTime(
+                dialog, [answerMs](std::uint32_t, std::uintptr_t, std::intptr_t) { return answerMs; });
         const qint64 start = f.clock.nowMs();
         QCOMPARE(WindowRequests::clickButton(tdx.control(dialog, sim::TdxField::Confirm)), clicked);
         QCOMPARE(f.clock.nowMs() - start, qint64(waitedMs));

@@ -728,7 +728,7 @@ std::intptr_t SimDesktop::sendMessage(WindowId window, std::uint32_t message, st
                                       std::intptr_t lParam)
 {
     enter();
-    if (const int delay = answerDelay(window, message))
+    if (const int delay = answerDelay(window, message, wParam, lParam))
         m_clock.sleepMs(delay);
     const std::intptr_t result = dispatch(window, message, wParam, lParam);
     if (message == msg::GetText)
@@ -742,7 +742,7 @@ bool SimDesktop::sendMessageTimeout(WindowId window, std::uint32_t message, std:
 {
     enter();
     const std::int64_t sentAt = now();
-    const int delay = answerDelay(window, message);
+    const int delay = answerDelay(window, message, wParam, lParam);
     // -1: not hung; else how long the window's thread has not answered.
     auto hungFor = [&](bool& exists) -> std::int64_t {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -1492,7 +1492,8 @@ void SimDesktop::hangAfterMessages(WindowId window, int n)
         m_answersBeforeHang[w->thread] = std::max(n, 0);
 }
 
-int SimDesktop::answerDelay(WindowId window, std::uint32_t message)
+int SimDesktop::answerDelay(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam)
 {
     AnswerTime answerTime;
     bool hangs = false;
@@ -1517,11 +1518,11 @@ int SimDesktop::answerDelay(WindowId window, std::uint32_t message)
     }
     if (hangs)
         setHung(window, true);
-    return answerTime ? std::max(answerTime(message), 0) : 0;
+    return answerTime ? std::max(answerTime(message, wParam, lParam), 0) : 0;
 }
 
-void SimDesktop::deliverLate(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
-                             std::int64_t atMs)
+void SimDesktop::deliverLate(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                             std::intptr_t lParam, std::int64_t atMs)
 {
     const ProcessId pid = windowProcessId(window);
     if (message == msg::GetText) {

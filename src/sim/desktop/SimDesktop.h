@@ -235,7 +235,8 @@ public:
     // SendMessage waits that long; a SendMessageTimeout with a shorter time-out fails after its
     // time-out while the message is still handled when its time has come (what it asked for
     // happens, what it reads back is lost).
-    using AnswerTime = std::function<int(std::uint32_t message)>;
+    // It may change the desktop (hang the client at this very message, for example).
+    using AnswerTime = std::function<int(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)>;
     void setAnswerTime(WindowId window, AnswerTime answerTime);
     // The thread of the window answers n more messages sent by other processes, then hangs (as
     // setHung(window, true)) in the middle of whatever it was doing.
@@ -301,7 +302,7 @@ private:
     void countRead(WindowId window);
     // For a message sent to window by another process: counts it against hangAfterMessages and gives
     // the time its thread takes to answer it (0: at once).
-    int answerDelay(WindowId window, std::uint32_t message);
+    int answerDelay(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
     // A message the sender stopped waiting for: its thread handles it at atMs, or once it answers
     // again; a text it carries is copied, a text it reads goes nowhere.
     void deliverLate(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,

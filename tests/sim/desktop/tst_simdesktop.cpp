@@ -561,7 +561,9 @@ void TestSimDesktop::busyAndHangingClients()
     const WindowId edit = makeChild(desktop, dialog, u"Edit", u"", 12);
     setTextAs(desktop, app, edit, u"300");
     // Every message takes the client 300 ms, a read 20 ms.
-    desktop.setAnswerTime(dialog, [](std::uint32_t message) { return message == msg::GetText ? 20 : 300; });
+    desktop.setAnswerTime(dialog, [](std::uint32_t message, std::uintptr_t, std::intptr_t) {
+        return message == msg::GetText ? 20 : 300;
+    });
 
     char16_t buffer[32] = {};
     std::uintptr_t copied = 0;
