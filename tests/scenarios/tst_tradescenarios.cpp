@@ -9,11 +9,15 @@
 #include "config/ConfigManager.h"
 #include "keyboardlink/manager/ConnectionManager.h"
 #include "sim/desktop/MessageDialog.h"
+#include "trade/ControlDetector.h"
 #include "trade/EditBoxChangeWorker.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 using scenario::Pairs;
 using scenario::TradingDesk;
@@ -469,6 +473,52 @@ private slots:
         const Pairs actions = desk.tradeActions();
         QVERIFY2(actions.isEmpty() || actions == (Pairs{{64, 101}}),
                  qPrintable(QString::number(actions.size())));
+    }
+
+    // Should a call into the client ever outlast the stop's wait, trading mode still goes off at
+    // once: the detector is left behind to finish by itself, no new one starts beside it, and
+    // once it has finished it is gone and the next one runs.
+    void aDetectorThatCannotStopInTimeIsLeftBehind()
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool held = false;
+        bool released = false;
+        TradingDesk desk;
+        QVERIFY2(desk.startTrading(), qPrintable(desk.failure()));
+        desk.system.desktop().setAnswerTime(desk.tdx->mainWindow(),
+                                            [&](std::uint32_t, std::uintptr_t, std::intptr_t) {
+                                                std::unique_lock<std::mutex> lock(mutex);
+                                                held = true;
+                                                changed.notify_all();
+                                                changed.wait(lock, [&] { return released; });
+                                                return 0;
+                                            });
+        const auto isHeld = [&] {
+            std::lock_guard<std::mutex> lock(mutex);
+            return held;
+        };
+        QPointer<ControlDetector> first = desk.manager()->controlDetector();
+        QVERIFY(first);
+        desk.press(13);
+        QTRY_VERIFY_WITH_TIMEOUT(isHeld(), 10000);
+
+        QVERIFY(desk.manager()->switchWorkState());
+        QTRY_VERIFY_WITH_TIMEOUT(!desk.manager()->watchersRunning(), 10000);
+        QVERIFY(first && first->isRunning()); // still inside the client's call
+        QVERIFY(desk.manager()->switchWorkState());
+        QTRY_VERIFY_WITH_TIMEOUT(desk.manager()->watchersRunning(), 10000);
+        QVERIFY(!desk.manager()->controlDetector());
+
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            released = true;
+            changed.notify_all();
+        }
+        desk.system.desktop().setAnswerTime(desk.tdx->mainWindow(), nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            desk.manager()->controlDetector() && desk.manager()->controlDetector()->isRunning(), 10000);
     }
 };
 
