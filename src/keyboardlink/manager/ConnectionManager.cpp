@@ -1178,22 +1178,23 @@ void ConnectionManager::startThreads()
         connect(m_watcher, &DesktopWatcher::appActivated, this, &ConnectionManager::appActivated);
         connect(m_watcher, &DesktopWatcher::mouseClick, this, &ConnectionManager::mouseClick);
     }
-    m_watcher->start();
-    m_watchersRunning = true;
     // A detector left running by the last stop still works in the worker: the new one starts
     // once it has finished (abandonDetector), never beside it.
     if (!m_abandonedDetector)
-        startDetector();
+        makeDetector();
+    m_watcher->start();
+    if (m_detector)
+        m_detector->start();
+    m_watchersRunning = true;
 }
 
-void ConnectionManager::startDetector()
+void ConnectionManager::makeDetector()
 {
     if (!m_detector)
         m_detector = new ControlDetector(m_stateMachine, m_worker, this);
     // Every window the watcher classifies becomes the detector's next task.
     connect(m_watcher, &DesktopWatcher::desktopChanged, m_detector, &ControlDetector::setNewTask,
             Qt::UniqueConnection);
-    m_detector->start();
 }
 
 void ConnectionManager::stopThreads()
@@ -1226,8 +1227,13 @@ void ConnectionManager::abandonDetector(ControlDetector* detector)
         if (m_abandonedDetector != detector)
             return;
         m_abandonedDetector = nullptr;
-        if (m_watchersRunning && !m_detector)
-            startDetector();
+        if (!m_watchersRunning || m_detector)
+            return;
+        makeDetector();
+        m_detector->start();
+        // What the watcher classified meanwhile is the new detector's first task.
+        if (const trade::HWND window = m_stateMachine->window())
+            m_detector->setNewTask(trade::toWParam(window));
     });
 }
 

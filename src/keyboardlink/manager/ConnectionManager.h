@@ -174,7 +174,8 @@ public slots:
     void checkMonitorThreadState();
     void startThreads();
     void stopThreads();
-    void startDetector();
+    // The control detector, fed by the desktop watcher (not started).
+    void makeDetector();
     // A detector that did not stop in time: kept until its thread has finished.
     void abandonDetector(ControlDetector* detector);
 

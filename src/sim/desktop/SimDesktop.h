@@ -234,8 +234,8 @@ public:
     // sent to it by another process, asked anew for every message; null: at once again. A
     // SendMessage waits that long; a SendMessageTimeout with a shorter time-out fails after its
     // time-out while the message is still handled when its time has come (what it asked for
-    // happens, what it reads back is lost).
-    // It may change the desktop (hang the client at this very message, for example).
+    // happens, what it reads back is lost). It may change the desktop (hang the client at this
+    // very message, for example).
     using AnswerTime = std::function<int(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)>;
     void setAnswerTime(WindowId window, AnswerTime answerTime);
     // The thread of the window answers n more messages sent by other processes, then hangs (as
