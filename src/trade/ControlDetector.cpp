@@ -13,7 +13,8 @@ ControlDetector::ControlDetector(StateMachine* stateMachine, DetectionWorker* wo
 
 ControlDetector::~ControlDetector()
 {
-    stop();
+    if (!stop())
+        wait();
 }
 
 void ControlDetector::setNewTask(trade::WPARAM hwnd)
@@ -66,7 +67,7 @@ void ControlDetector::run()
     }
 }
 
-void ControlDetector::stop()
+bool ControlDetector::stop()
 {
     qDebug().noquote() << "ControlDetector 停止";
     requestInterruption();
@@ -79,6 +80,11 @@ void ControlDetector::stop()
         m_condition.notify_all();
     }
     quit();
-    wait();
+    if (!wait(StopWaitMs)) {
+        qWarning().noquote() << "ControlDetector 未能在" << StopWaitMs
+                             << "毫秒内停止，线程将在当前操作结束后自行退出";
+        return false;
+    }
     qDebug().noquote() << "ControlDetector 已停止";
+    return true;
 }

@@ -20,11 +20,22 @@ class ControlDetector : public QThread
 public:
     // Neither the state machine nor the worker is owned; both must outlive the detector.
     ControlDetector(StateMachine* stateMachine, DetectionWorker* worker, QObject* parent = nullptr);
+    // Stops the thread; should it not finish within StopWaitMs, waits for it (a running thread
+    // must not lose its object): owners that must not wait use stop() first.
     ~ControlDetector() override;
 
+    // How long stop() waits for the thread. Every call the worker makes into a client is bounded
+    // (WindowUtils::ClientReplyLimitMs), so a stopped worker is out within a pass; the limit only
+    // keeps the caller (the GUI thread turning trading mode off, a keyboard pulled out, quitting)
+    // responsive should a pass ever take longer.
+    static constexpr unsigned long StopWaitMs = 2000;
+
     // Ends the thread: interrupts a running task through the worker, drops a pending one and
-    // waits for the thread to finish. Call from another thread than the detector's.
-    void stop();
+    // waits up to StopWaitMs for the thread to finish. True when it has finished. False when it
+    // is still busy: it has been told to end and ends by itself at its next check, still using
+    // the worker and the state machine until then; the caller must keep those and this object
+    // alive until finished(). Call from another thread than the detector's.
+    bool stop();
 
     StateMachine* stateMachine() const { return m_stateMachine; }
 

@@ -572,9 +572,10 @@ EditBoxChangeWorker::Checks EditBoxChangeWorker::buyChecks(const OrderDialog& di
             qDebug().noquote() << "getStockPrice failed, code =" << int(result);
             if (sinceStep() >= ReadLimitMs) {
                 refuse(dialog, Reason::NoPrice, false);
-                requestConfigPrompt(QStringLiteral("股票价格"), dialog.kind == 2
-                                                                    ? QStringLiteral("闪电融资买入")
-                                                                    : QStringLiteral("闪电买入"));
+                if (result != FieldNoAnswer)
+                    requestConfigPrompt(QStringLiteral("股票价格"), dialog.kind == 2
+                                                                        ? QStringLiteral("闪电融资买入")
+                                                                        : QStringLiteral("闪电买入"));
                 return Checks::Refused;
             }
             return Checks::Pending;
@@ -595,10 +596,13 @@ void EditBoxChangeWorker::flashStep0(const OrderDialog& dialog)
     m_tradeDone = false;
 
     QString quantity;
-    if (readQuantity(dialog, quantity) != FieldReadOk) {
+    const FieldReadResult read = readQuantity(dialog, quantity);
+    if (read != FieldReadOk) {
         if (sinceStep() >= ReadLimitMs) {
             refuse(dialog, Reason::NoQuantity, false);
-            requestConfigPrompt(QStringLiteral("交易数量"), dialogKindName(dialog.kind));
+            // A client that does not answer says nothing about the configuration.
+            if (read != FieldNoAnswer)
+                requestConfigPrompt(QStringLiteral("交易数量"), dialogKindName(dialog.kind));
         }
         return;
     }
@@ -855,8 +859,12 @@ void EditBoxChangeWorker::flashStep4(const OrderDialog& dialog)
 {
     const qint64 keyTime = m_tradeTypeSetAt;
     QString quantity;
-    if (readQuantity(dialog, quantity) != FieldReadOk) {
-        if (keyTime > 0 && now() - keyTime >= KeyboardReadLimitMs)
+    const FieldReadResult read = readQuantity(dialog, quantity);
+    if (read != FieldReadOk) {
+        // A client that stopped answering (the software split came here after it failed to
+        // set the quantity) is given up on just as the keyboard's quantity would be.
+        if ((keyTime > 0 && now() - keyTime >= KeyboardReadLimitMs) ||
+            (read == FieldNoAnswer && sinceStep() >= KeyboardReadLimitMs))
             refuse(dialog, Reason::NoQuantity, false);
         return;
     }
@@ -1253,11 +1261,17 @@ bool EditBoxChangeWorker::setQuantityDirectly(int quantity)
     const std::u16string text = QString::number(quantity).toStdU16String();
     d->setWindowText(control, text.c_str());
     qDebug().noquote() << "直接输入数量：" << quantity;
-    // SetWindowTextW does not reach another program's edit control; WM_SETTEXT does.
-    d->sendMessage(control, platform::msg::SetText, 0, reinterpret_cast<std::intptr_t>(text.c_str()));
-    d->sendMessage(d->parentWindow(control), platform::msg::Command,
-                   platform::makeCommandWParam(d->dlgCtrlId(control), platform::notify::EnChange),
-                   static_cast<std::intptr_t>(control));
+    // SetWindowTextW does not reach another program's edit control; WM_SETTEXT does. A client
+    // that does not answer has not taken the quantity (or takes it some time later): not set.
+    if (!WindowUtils::sendToClient(control, platform::msg::SetText, 0,
+                                   reinterpret_cast<std::intptr_t>(text.c_str())) ||
+        !WindowUtils::sendToClient(
+            d->parentWindow(control), platform::msg::Command,
+            platform::makeCommandWParam(d->dlgCtrlId(control), platform::notify::EnChange),
+            static_cast<std::intptr_t>(control))) {
+        qWarning().noquote() << "客户端未响应，数量未能设置";
+        return false;
+    }
     return true;
 }
 

@@ -10,4 +10,7 @@ enum FieldReadResult : int
     FieldEmpty = 10,             // the control's text is empty (after cleaning)
     FieldInvalid = 11,           // the text is not a number of the field's kind
     FieldNegative = 12,          // the maximum quantity is negative
+    // The control's window did not answer in time (a hung or very busy client): nothing is known
+    // about its text, which must be taken neither for empty nor for a value.
+    FieldNoAnswer = 13,
 };

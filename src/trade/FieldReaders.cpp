@@ -45,7 +45,9 @@ FieldReadResult readEdit(trade::HWND dialog, trade::HWND& cache, int index, QStr
             return FieldControlMissing;
         cache = control;
     }
-    const QString read = WindowUtils::getControlText(control);
+    QString read;
+    if (!WindowUtils::readControlText(control, read))
+        return FieldNoAnswer;
     if (read.isEmpty())
         return FieldEmpty;
     const bool valid = kind == Kind::Quantity ? StockRules::isInteger(read) : StockRules::isPrice(read);
@@ -69,7 +71,8 @@ FieldReadResult readMaxQuantity(trade::HWND dialog, trade::HWND& cache, int inde
     QString raw;
     trade::HWND control = 0;
     if (cached) {
-        raw = WindowUtils::getControlText(cache);
+        if (!WindowUtils::readControlText(cache, raw))
+            return FieldNoAnswer;
     } else {
         if (index < 0) {
             qDebug().noquote() << "最大数量索引未配置";

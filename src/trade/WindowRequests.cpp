@@ -23,17 +23,22 @@ bool clickButton(trade::HWND button)
     qDebug().noquote() << "按钮句柄:" << button;
     qDebug().noquote() << "按钮ID:" << id;
     qDebug().noquote() << "父窗口:" << parent;
+    // The GUI thread must never wait on a client that does not answer: it is bounded, and a
+    // click without an answer does not count as made.
+    bool answered = false;
     if (!parent || id < 1) {
-        d->sendMessage(button, platform::msg::BmClick, 0, 0);
+        answered = WindowUtils::sendToClient(button, platform::msg::BmClick, 0, 0);
         qDebug().noquote() << "已发送 BM_CLICK 消息";
     } else {
-        d->sendMessage(parent, platform::msg::Command,
-                       platform::makeCommandWParam(id, platform::notify::BnClicked),
-                       static_cast<std::intptr_t>(button));
+        answered = WindowUtils::sendToClient(parent, platform::msg::Command,
+                                             platform::makeCommandWParam(id, platform::notify::BnClicked),
+                                             static_cast<std::intptr_t>(button));
         qDebug().noquote() << "已发送 WM_COMMAND 消息";
     }
+    if (!answered)
+        qWarning().noquote() << "客户端未响应点击，按钮:" << button;
     qDebug().noquote() << "=== 点击按钮流程结束 ===\n";
-    return true;
+    return answered;
 }
 
 void closeWindow(trade::HWND window)

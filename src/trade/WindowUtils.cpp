@@ -80,17 +80,41 @@ QString getWindowText(HWND hwnd, int maxCount)
     return fromBuffer(buffer, d->windowText(hwnd, buffer.data(), maxCount));
 }
 
-QString getControlText(HWND hwnd)
+bool sendToClient(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                  std::intptr_t* result)
 {
     platform::Desktop* d = desktop();
-    if (!d)
-        return QString();
+    if (!d || !d->isWindow(hwnd))
+        return false;
+    std::uintptr_t answer = 0;
+    if (!d->sendMessageTimeout(hwnd, message, wParam, lParam, platform::smto::AbortIfHung, ClientReplyLimitMs,
+                               &answer)) {
+        qWarning().noquote() << "窗口未在" << ClientReplyLimitMs << "毫秒内响应消息，hwnd=" << hwnd
+                             << "消息=" << QStringLiteral("0x%1").arg(message, 4, 16, QLatin1Char('0'));
+        return false;
+    }
+    if (result)
+        *result = static_cast<std::intptr_t>(answer);
+    return true;
+}
+
+bool readControlText(HWND hwnd, QString& text)
+{
+    text.clear();
     std::vector<char16_t> buffer(32, u'\0');
-    const std::intptr_t copied = d->sendMessage(hwnd, platform::msg::GetText, buffer.size(),
-                                                reinterpret_cast<std::intptr_t>(buffer.data()));
-    if (copied < 1)
-        return QString();
-    return fromBuffer(buffer, int(copied));
+    std::intptr_t copied = 0;
+    if (!sendToClient(hwnd, platform::msg::GetText, buffer.size(),
+                      reinterpret_cast<std::intptr_t>(buffer.data()), &copied))
+        return false;
+    text = fromBuffer(buffer, int(copied));
+    return true;
+}
+
+QString getControlText(HWND hwnd)
+{
+    QString text;
+    readControlText(hwnd, text);
+    return text;
 }
 
 HWND findConfirmButton(HWND dialog)

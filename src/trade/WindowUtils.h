@@ -20,7 +20,25 @@ using trade::HWND;
 QString getClassName(HWND hwnd, int bufferSize = 32);
 // GetWindowTextW with a limit of maxCount units (at most maxCount - 1 characters).
 QString getWindowText(HWND hwnd, int maxCount = 255);
-// WM_GETTEXT into a 32-unit buffer (at most 31 characters); empty when nothing was copied.
+// How long a message to a trading client's window may wait for its answer. The client is
+// another program: when its thread hangs (or is stuck in a long computation), SendMessage would
+// block the caller for as long, and with it the order dialog worker, the GUI thread and every
+// stop of the trade threads. A client that answers at all answers a text or a click within a few
+// milliseconds; 200 ms leaves room for a busy one and still keeps the program responsive.
+constexpr std::uint32_t ClientReplyLimitMs = 200;
+
+// SendMessageTimeoutW with SMTO_ABORTIFHUNG and ClientReplyLimitMs: true when the window
+// answered, with its result in result (when not null). False when it is gone, hung or slower
+// than the limit; Windows may still deliver the message later, so what it asked for may still
+// happen.
+bool sendToClient(HWND hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                  std::intptr_t* result = nullptr);
+
+// WM_GETTEXT into a 32-unit buffer (at most 31 characters), sent with sendToClient. False when
+// the control did not answer: then text is left empty and must not be taken for the control's
+// content.
+bool readControlText(HWND hwnd, QString& text);
+// readControlText's text; empty when nothing was copied or the control did not answer.
 QString getControlText(HWND hwnd);
 
 // The dialog's visible, enabled "Button" child titled 买入, 卖出, 融资买入 or 融券卖出 (spaces

@@ -152,7 +152,10 @@ platform::WindowId TradingDesk::foregroundWindow()
 
 std::u16string TradingDesk::foregroundTitle()
 {
-    return system.desktop().text(foregroundWindow());
+    // GetWindowTextW: another program's title without a message, so a hung client answers too.
+    char16_t title[256] = {};
+    system.desktop().windowText(foregroundWindow(), title, 256);
+    return title;
 }
 
 Pairs TradingDesk::tradeActions(int keyboard) const

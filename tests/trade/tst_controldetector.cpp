@@ -5,6 +5,8 @@
 #include "trade/DetectionWorker.h"
 #include "trade/StateMachine.h"
 
+#include <QSignalSpy>
+
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -57,6 +59,38 @@ private:
     std::vector<trade::WPARAM> m_runs;
     bool m_running = false;
     int m_stops = 0;
+};
+
+// A worker caught in a call that does not come back (a client that never answers): stop() cannot
+// reach it until release().
+class StuckWorker : public DetectionWorker
+{
+public:
+    void performDetection(trade::WPARAM) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_inside = true;
+        m_changed.wait(lock, [this] { return m_released; });
+        m_inside = false;
+    }
+    void stop() override {}
+    bool isRunning() const override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_inside;
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_inside = false;
+    bool m_released = false;
 };
 
 // Counts taskCompleted on the test's thread: the signal comes from the detector thread and is
@@ -153,6 +187,25 @@ private slots:
         QCOMPARE(worker.runs(), std::vector<trade::WPARAM>{0x10});
         QCoreApplication::processEvents();
         QCOMPARE(completed.count(), 1);
+    }
+
+    // Stopping never waits on a worker that cannot leave: after a bounded wait the thread is left
+    // to end by itself, which it does as soon as the call returns.
+    void stopGivesUpOnAStuckWorker()
+    {
+        StuckWorker worker;
+        ControlDetector detector(&m_machine, &worker);
+        QSignalSpy finished(&detector, &QThread::finished);
+        detector.start();
+        detector.setNewTask(0x10);
+        QTRY_VERIFY(worker.isRunning());
+
+        QVERIFY(!detector.stop());
+        QVERIFY(detector.isRunning());
+        QCOMPARE(finished.count(), 0);
+        worker.release();
+        QTRY_COMPARE(finished.count(), 1);
+        QVERIFY(detector.isFinished());
     }
 
     void stopWhenIdleAndTwice()

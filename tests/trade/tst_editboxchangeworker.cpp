@@ -1189,6 +1189,83 @@ private slots:
         QVERIFY(t.orders().empty());
     }
 
+    // ---------------------------------------------------------------- clients that do not answer
+
+    // A client that hangs at any point of a trade never gets a wrong order and never holds the
+    // worker: the transaction ends, refused to the keyboard with nothing placed (the quantity
+    // could not be read; at the confirm click: not confirmed), or confirmed with the right
+    // quantity when the client answered all the way. What could not be read says nothing about
+    // the configuration: no prompt.
+    void aClientThatHangsMidTrade_data()
+    {
+        QTest::addColumn<int>("answers"); // messages the client answers before it hangs
+        QTest::addColumn<Pairs>("actions");
+        QTest::addColumn<int>("ordered"); // the quantity placed, 0 for none
+        QTest::newRow("hung from the start") << 0 << Pairs{{64, 101}} << 0;
+        QTest::newRow("hangs before its dialog is confirmed visible") << 1 << Pairs{{4, 0}, {64, 101}} << 0;
+        for (int answers = 2; answers <= 4; ++answers)
+            QTest::addRow("hangs while the quantity is made (%d)", answers)
+                << answers << Pairs{{4, 0}, {64, 0}, {64, 101}} << 0;
+        QTest::newRow("hangs at the confirm click") << 5 << Pairs{{4, 0}, {64, 0}, {64, 8}} << 0;
+        QTest::newRow("hangs after the trade") << 6 << Pairs{{4, 0}, {64, 0}} << 300;
+    }
+    void aClientThatHangsMidTrade()
+    {
+        QFETCH(int, answers);
+        QFETCH(Pairs, actions);
+        QFETCH(int, ordered);
+        Trade t;
+        t.keyPressed(13);
+        const WindowId dialog = t.tdx->openFlashBuy(order(1000));
+        t.sim.desktop().hangAfterMessages(dialog, answers);
+        t.runOnFront();
+
+        QVERIFY(!t.worker->isRunning());
+        QCOMPARE(t.machine.step(), StateMachine::FinalStep);
+        QCOMPARE(t.actions(), actions);
+        QVERIFY(t.notices().isEmpty());
+        QVERIFY(t.texts(QStringLiteral("prompt")).isEmpty());
+        QVERIFY(t.texts(QStringLiteral("offer")).isEmpty());
+        QCOMPARE(int(t.orders().size()), ordered ? 1 : 0);
+        if (ordered) {
+            QCOMPARE(int(t.submitted().size()), 1);
+            QCOMPARE(int(t.submitted()[0].quantity), ordered);
+        }
+        QCOMPARE(t.worker->verdicts().back().outcome,
+                 ordered ? EditBoxChangeWorker::Verdict::Confirmed : EditBoxChangeWorker::Verdict::Refused);
+    }
+
+    // A client that takes its time but answers within the limit trades as a quick one does; one
+    // whose reads now and then take longer than the limit is read again, never taken for empty.
+    void aBusyClientStillTrades_data()
+    {
+        QTest::addColumn<int>("answerMs");
+        QTest::addColumn<int>("lateEvery"); // every n-th read takes 350 ms; 0: none
+        QTest::newRow("50 ms a message") << 50 << 0;
+        QTest::newRow("just within the limit") << 200 << 0;
+        QTest::newRow("every second read late") << 20 << 2;
+        QTest::newRow("every third read late") << 150 << 3;
+    }
+    void aBusyClientStillTrades()
+    {
+        QFETCH(int, answerMs);
+        QFETCH(int, lateEvery);
+        Trade t;
+        t.keyPressed(13);
+        const WindowId dialog = t.tdx->openFlashBuy(order(1000));
+        auto reads = std::make_shared<int>(0);
+        t.sim.desktop().setAnswerTime(dialog, [=](std::uint32_t message, std::uintptr_t, std::intptr_t) {
+            if (message == platform::msg::GetText && lateEvery > 0 && ++*reads % lateEvery == 0)
+                return 350;
+            return answerMs;
+        });
+        t.runOnFront();
+        QCOMPARE(t.actions(), (Pairs{{4, 0}, {64, 0}}));
+        QCOMPARE(t.submitted().size(), std::size_t(1));
+        QCOMPARE(int(t.submitted()[0].quantity), 300);
+        QCOMPARE(int(t.orders().size()), 1);
+    }
+
     // ---------------------------------------------------------------- other windows
 
     void shortDialogs_data()

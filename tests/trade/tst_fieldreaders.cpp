@@ -195,6 +195,42 @@ private slots:
                               "stock buy price (cached): 10.50"}));
     }
 
+    // A control that does not answer (hung, or slower than the program waits) has an unknown
+    // text: neither empty nor a value, and nothing from an earlier read is handed back. Its
+    // answer time is measured on the clock seam: the reader never waits longer than the limit.
+    void aControlThatDoesNotAnswerIsNotRead_data()
+    {
+        QTest::addColumn<bool>("hung");
+        QTest::newRow("hung") << true;
+        QTest::newRow("slower than the limit") << false;
+    }
+    void aControlThatDoesNotAnswerIsNotRead()
+    {
+        QFETCH(bool, hung);
+        Dialog d(QStringLiteral("800"), QStringLiteral("9.99"), QStringLiteral("100"));
+        WindowId maxCache = 0;
+        WindowId quantityCache = 0;
+        WindowId priceCache = 0;
+        int max = -1;
+        QString quantity = QStringLiteral("stale");
+        QString price = QStringLiteral("stale");
+        QCOMPARE(FieldReaders::readMaxQuantity(d.dialog, maxCache, 1, max), FieldReadOk);
+        max = -1;
+        if (hung)
+            d.f.desktop().setHung(d.dialog, true);
+        else
+            d.f.desktop().setAnswerTime(d.dialog,
+                                        [](std::uint32_t, std::uintptr_t, std::intptr_t) { return 201; });
+        const qint64 start = d.f.clock.nowMs();
+        QCOMPARE(FieldReaders::readMaxQuantity(d.dialog, maxCache, 1, max), FieldNoAnswer);
+        QCOMPARE(FieldReaders::readQuantity(d.dialog, quantityCache, 1, quantity), FieldNoAnswer);
+        QCOMPARE(FieldReaders::readPrice(d.dialog, priceCache, 0, price), FieldNoAnswer);
+        QCOMPARE(d.f.clock.nowMs() - start, qint64(3 * 200));
+        QCOMPARE(max, -1);
+        QCOMPARE(quantity, QStringLiteral("stale"));
+        QCOMPARE(price, QStringLiteral("stale"));
+    }
+
     void aDeadCacheFallsBackToTheIndex()
     {
         Dialog d(QStringLiteral("800"), QStringLiteral("9.99"), QStringLiteral("100"));

@@ -92,6 +92,39 @@ private slots:
         QCOMPARE(orders[0].quantity, std::int64_t(300));
     }
 
+    // The click runs on the GUI thread: a client that does not answer holds it for the reply
+    // limit at most (on the clock seam), and a click it did not answer does not count as made.
+    void aClickTheClientDoesNotAnswer_data()
+    {
+        QTest::addColumn<int>("answerMs"); // -1: hung
+        QTest::addColumn<bool>("clicked");
+        QTest::addColumn<int>("waitedMs");
+        QTest::newRow("hung") << -1 << false << 200;
+        QTest::newRow("slower than the limit") << 350 << false << 200;
+        QTest::newRow("busy but within the limit") << 150 << true << 150;
+    }
+    void aClickTheClientDoesNotAnswer()
+    {
+        QFETCH(int, answerMs);
+        QFETCH(bool, clicked);
+        QFETCH(int, waitedMs);
+        SimFixture f;
+        sim::FakeTdx tdx(f.system);
+        sim::TdxOrderOptions order;
+        order.quantity = u"300";
+        const WindowId dialog = tdx.openFlashBuy(order);
+        f.desktop().runPending();
+        if (answerMs < 0)
+            f.desktop().setHung(dialog, true);
+        else
+            f.desktop().setAnswerTime(
+                dialog, [answerMs](std::uint32_t, std::uintptr_t, std::intptr_t) { return answerMs; });
+        const qint64 start = f.clock.nowMs();
+        QCOMPARE(WindowRequests::clickButton(tdx.control(dialog, sim::TdxField::Confirm)), clicked);
+        QCOMPARE(f.clock.nowMs() - start, qint64(waitedMs));
+        QCOMPARE(f.system.orderBook().submitted().size(), std::size_t(clicked ? 1 : 0));
+    }
+
     void clickADisabledButtonWarnsButClicks()
     {
         SimFixture f;

@@ -102,6 +102,16 @@ ConnectionManager::~ConnectionManager()
     m_autoConnect = false;
     disconnectActive();
     stopThreads();
+    if (m_abandonedDetector && m_abandonedDetector->isRunning()) {
+        // Its thread still uses the worker and the state machine: they stay (with it) for the
+        // rest of the process instead of going with this manager.
+        qWarning().noquote() << "控制检测线程仍在运行，保留其使用的对象";
+        m_worker->setParent(nullptr);
+        m_stateMachine->setParent(nullptr);
+    } else {
+        delete m_abandonedDetector;
+    }
+    m_abandonedDetector = nullptr;
     for (int i = m_hidConnections.size() - 1; i >= 0; --i)
         dropKeyboardAt(i);
     for (const DevListItem& item : qAsConst(m_deviceList))
@@ -1169,13 +1179,13 @@ void ConnectionManager::startThreads()
         connect(m_watcher, &DesktopWatcher::appActivated, this, &ConnectionManager::appActivated);
         connect(m_watcher, &DesktopWatcher::mouseClick, this, &ConnectionManager::mouseClick);
     }
-    if (!m_detector)
-        m_detector = new ControlDetector(m_stateMachine, m_worker, this);
-    // Every window the watcher classifies becomes the detector's next task.
-    connect(m_watcher, &DesktopWatcher::desktopChanged, m_detector, &ControlDetector::setNewTask,
-            Qt::UniqueConnection);
+    // A detector left running by the last stop still works in the worker: the new one starts
+    // once it has finished (abandonDetector), never beside it.
+    if (!m_abandonedDetector)
+        makeDetector();
     m_watcher->start();
-    m_detector->start();
+    if (m_detector)
+        m_detector->start();
     // The worker's passes (1 and 2 ms apart) and short waits would end on Windows' 15.625 ms
     // timer tick otherwise: a software split takes about twice as long to confirm, a fixed
     // quantity nearly three times (the trade benchmark's timer modes). Held only while trading,
@@ -1185,6 +1195,15 @@ void ConnectionManager::startThreads()
         m_fineTimer->beginFineTimer();
     }
     m_watchersRunning = true;
+}
+
+void ConnectionManager::makeDetector()
+{
+    if (!m_detector)
+        m_detector = new ControlDetector(m_stateMachine, m_worker, this);
+    // Every window the watcher classifies becomes the detector's next task.
+    connect(m_watcher, &DesktopWatcher::desktopChanged, m_detector, &ControlDetector::setNewTask,
+            Qt::UniqueConnection);
 }
 
 void ConnectionManager::stopThreads()
@@ -1201,11 +1220,34 @@ void ConnectionManager::stopThreads()
         m_watcher = nullptr;
     }
     if (m_detector) {
-        m_detector->stop();
-        m_detector->wait();
-        delete m_detector;
+        if (m_detector->stop())
+            delete m_detector;
+        else
+            abandonDetector(m_detector);
         m_detector = nullptr;
     }
+}
+
+void ConnectionManager::abandonDetector(ControlDetector* detector)
+{
+    qWarning().noquote() << "控制检测线程仍在运行，不再等待；它结束后再释放";
+    // Never deleted while its thread runs, not even with this manager: it goes when it has
+    // finished (a queued call, on this thread).
+    detector->setParent(nullptr);
+    m_abandonedDetector = detector;
+    connect(detector, &QThread::finished, this, [this, detector] {
+        detector->deleteLater();
+        if (m_abandonedDetector != detector)
+            return;
+        m_abandonedDetector = nullptr;
+        if (!m_watchersRunning || m_detector)
+            return;
+        makeDetector();
+        m_detector->start();
+        // What the watcher classified meanwhile is the new detector's first task.
+        if (const trade::HWND window = m_stateMachine->window())
+            m_detector->setNewTask(trade::toWParam(window));
+    });
 }
 
 } // namespace Core

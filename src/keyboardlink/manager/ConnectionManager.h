@@ -178,6 +178,10 @@ public slots:
     void checkMonitorThreadState();
     void startThreads();
     void stopThreads();
+    // The control detector, fed by the desktop watcher (not started).
+    void makeDetector();
+    // A detector that did not stop in time: kept until its thread has finished.
+    void abandonDetector(ControlDetector* detector);
 
 private:
     using BroadcastOperation = std::function<bool(RawHIDConnection*)>;
@@ -231,6 +235,7 @@ private:
     EditBoxChangeWorker* m_worker;
     DesktopWatcher* m_watcher = nullptr;
     ControlDetector* m_detector = nullptr;
+    ControlDetector* m_abandonedDetector = nullptr;
 };
 
 } // namespace Core

@@ -728,6 +728,8 @@ std::intptr_t SimDesktop::sendMessage(WindowId window, std::uint32_t message, st
                                       std::intptr_t lParam)
 {
     enter();
+    if (const int delay = answerDelay(window, message, wParam, lParam))
+        m_clock.sleepMs(delay);
     const std::intptr_t result = dispatch(window, message, wParam, lParam);
     if (message == msg::GetText)
         countRead(window);
@@ -739,23 +741,39 @@ bool SimDesktop::sendMessageTimeout(WindowId window, std::uint32_t message, std:
                                     std::uintptr_t* result)
 {
     enter();
-    auto hung = [&](bool& exists) {
+    const std::int64_t sentAt = now();
+    const int delay = answerDelay(window, message, wParam, lParam);
+    // -1: not hung; else how long the window's thread has not answered.
+    auto hungFor = [&](bool& exists) -> std::int64_t {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto w = find(window);
         exists = static_cast<bool>(w);
-        return w && m_hungThreads.count(w->thread);
+        if (!w || !m_hungThreads.count(w->thread))
+            return -1;
+        auto since = m_hungSince.find(w->thread);
+        return since == m_hungSince.end() ? 0 : now() - since->second;
     };
     bool exists = false;
-    if (hung(exists)) {
-        if (flags & smto::AbortIfHung)
+    const std::int64_t hung = hungFor(exists);
+    if (hung >= 0) {
+        if ((flags & smto::AbortIfHung) && hung >= HungAfterMs)
             return false;
         // The sender waits out the time-out on the desktop's clock, then gives up if still unanswered.
         m_clock.sleepMs(static_cast<int>(timeoutMs));
-        if (hung(exists))
+        if (hungFor(exists) >= 0) {
+            deliverLate(window, message, wParam, lParam, sentAt);
             return false;
+        }
     }
     if (!exists)
         return false;
+    if (delay > static_cast<std::int64_t>(timeoutMs)) {
+        m_clock.sleepMs(static_cast<int>(timeoutMs));
+        deliverLate(window, message, wParam, lParam, sentAt + delay);
+        return false;
+    }
+    if (delay > 0)
+        m_clock.sleepMs(delay);
     const std::intptr_t r = dispatch(window, message, wParam, lParam);
     if (message == msg::GetText)
         countRead(window);
@@ -1449,12 +1467,86 @@ void SimDesktop::setHung(WindowId window, bool hung)
         auto w = find(window);
         if (!w)
             return;
-        if (hung)
-            m_hungThreads.insert(w->thread);
-        else
+        if (hung) {
+            if (m_hungThreads.insert(w->thread).second)
+                m_hungSince[w->thread] = t_eventTime != NoEventTime ? t_eventTime : m_clock.monotonicMs();
+        } else {
             m_hungThreads.erase(w->thread);
+            m_hungSince.erase(w->thread);
+        }
     }
     m_threadAnswered.notify_all();
+}
+
+void SimDesktop::setAnswerTime(WindowId window, AnswerTime answerTime)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (auto w = find(window)) {
+        if (answerTime)
+            m_answerTimes[w->thread] = std::move(answerTime);
+        else
+            m_answerTimes.erase(w->thread);
+    }
+}
+
+void SimDesktop::hangAfterMessages(WindowId window, int n)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (auto w = find(window))
+        m_answersBeforeHang[w->thread] = std::max(n, 0);
+}
+
+int SimDesktop::answerDelay(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam)
+{
+    AnswerTime answerTime;
+    bool hangs = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto w = find(window);
+        // A program's own windows answer it at once (its procedures call each other directly).
+        if (!w || w->pid == callerPid())
+            return 0;
+        auto left = m_answersBeforeHang.find(w->thread);
+        if (left != m_answersBeforeHang.end()) {
+            if (left->second == 0) {
+                m_answersBeforeHang.erase(left);
+                hangs = true;
+            } else {
+                --left->second;
+            }
+        }
+        auto time = m_answerTimes.find(w->thread);
+        if (time != m_answerTimes.end())
+            answerTime = time->second;
+    }
+    if (hangs)
+        setHung(window, true);
+    return answerTime ? std::max(answerTime(message, wParam, lParam), 0) : 0;
+}
+
+void SimDesktop::deliverLate(WindowId window, std::uint32_t message, std::uintptr_t wParam,
+                             std::intptr_t lParam, std::int64_t atMs)
+{
+    const ProcessId pid = windowProcessId(window);
+    if (message == msg::GetText) {
+        // The reply would go to a buffer the sender has given up on.
+        auto scratch = std::make_shared<std::vector<char16_t>>(std::max<std::size_t>(wParam, 1));
+        scheduleAt(atMs, pid, window, [this, window, wParam, scratch] {
+            dispatch(window, msg::GetText, wParam, reinterpret_cast<std::intptr_t>(scratch->data()));
+        });
+        return;
+    }
+    if (message == msg::SetText) {
+        const auto* text = reinterpret_cast<const char16_t*>(lParam);
+        auto copy = std::make_shared<std::u16string>(text ? text : u"");
+        scheduleAt(atMs, pid, window, [this, window, copy] {
+            dispatch(window, msg::SetText, 0, reinterpret_cast<std::intptr_t>(copy->c_str()));
+        });
+        return;
+    }
+    scheduleAt(atMs, pid, window,
+               [this, window, message, wParam, lParam] { dispatch(window, message, wParam, lParam); });
 }
 
 void SimDesktop::vanishAfterReads(WindowId window, int n)

@@ -223,9 +223,24 @@ public:
     void setQueueLatency(int ms);
 
     // ---- faults
-    // The thread of the window stops answering: SendMessage blocks until it answers again,
-    // SendMessageTimeout with SMTO_ABORTIFHUNG fails at once, posted messages wait.
+    // The thread of the window stops answering: SendMessage blocks until it answers again, posted
+    // messages wait. SendMessageTimeout waits out its time-out and fails; the message it sent is
+    // handled once the thread answers again. As on Windows, a thread counts as hung only after
+    // it has not answered for HungAfterMs: before that SMTO_ABORTIFHUNG waits the time-out as
+    // well, after it such a call fails at once and sends nothing.
     void setHung(WindowId window, bool hung);
+    static constexpr std::int64_t HungAfterMs = 5000;
+    // The thread of the window takes this long (ms, on the desktop's clock) to handle each message
+    // sent to it by another process, asked anew for every message; null: at once again. A
+    // SendMessage waits that long; a SendMessageTimeout with a shorter time-out fails after its
+    // time-out while the message is still handled when its time has come (what it asked for
+    // happens, what it reads back is lost). It may change the desktop (hang the client at this
+    // very message, for example).
+    using AnswerTime = std::function<int(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)>;
+    void setAnswerTime(WindowId window, AnswerTime answerTime);
+    // The thread of the window answers n more messages sent by other processes, then hangs (as
+    // setHung(window, true)) in the middle of whatever it was doing.
+    void hangAfterMessages(WindowId window, int n);
     // The window is destroyed right after its text has been read n more times (WM_GETTEXT or
     // GetWindowTextW); the n-th read still succeeds.
     void vanishAfterReads(WindowId window, int n);
@@ -291,6 +306,13 @@ private:
     std::intptr_t buttonProc(WindowId window, std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam);
     void countRead(WindowId window);
+    // For a message sent to window by another process: counts it against hangAfterMessages and gives
+    // the time its thread takes to answer it (0: at once).
+    int answerDelay(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    // A message the sender stopped waiting for: its thread handles it at atMs, or once it answers
+    // again; a text it carries is copied, a text it reads goes nowhere.
+    void deliverLate(WindowId window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                     std::int64_t atMs);
     // SetFocus from the window's own thread: the focus its top-level window comes back to, and
     // the keyboard focus while that window is in the foreground. Under m_mutex.
     void takeFocusLocked(WindowId window);
@@ -324,6 +346,9 @@ private:
     WindowId m_focus = 0;
     ProcessId m_programPid = 0;
     std::set<std::uint32_t> m_hungThreads;
+    std::map<std::uint32_t, std::int64_t> m_hungSince;
+    std::map<std::uint32_t, AnswerTime> m_answerTimes;
+    std::map<std::uint32_t, int> m_answersBeforeHang;
     std::uint32_t m_nextThread = 0x40000000;
     std::map<std::uint32_t, std::shared_ptr<std::recursive_mutex>> m_threadLocks;
     std::map<std::pair<std::int64_t, std::uint64_t>, std::shared_ptr<Event>> m_events;

@@ -103,6 +103,7 @@ private slots:
     void foregroundChangesReachHooksThroughTheirDispatcher();
     void topmostBands();
     void hungWindowDoesNotAnswer();
+    void busyAndHangingClients();
     void scheduledChangesHappenAtTheirTime();
     void eventThreadRunsDueEventsInRealTime();
     void windowsVanishMidRead();
@@ -515,10 +516,15 @@ void TestSimDesktop::hungWindowDoesNotAnswer()
     setTextAs(desktop, app, edit, u"300");
     desktop.setHung(dialog, true);
 
-    const auto before = clock.nowMs();
+    auto before = clock.nowMs();
     std::uintptr_t result = 7;
+    // Only just stopped answering: Windows does not call it hung yet, the sender waits.
     QVERIFY(!desktop.sendMessageTimeout(dialog, msg::Null, 0, 0, smto::AbortIfHung, 50, &result));
-    QCOMPARE(clock.nowMs(), before); // gives up at once
+    QCOMPARE(clock.nowMs(), before + 50);
+    clock.advance(sim::SimDesktop::HungAfterMs);
+    before = clock.nowMs();
+    QVERIFY(!desktop.sendMessageTimeout(dialog, msg::Null, 0, 0, smto::AbortIfHung, 50, &result));
+    QCOMPARE(clock.nowMs(), before); // hung for long: gives up at once
     QVERIFY(!desktop.sendMessageTimeout(dialog, msg::Null, 0, 0, smto::Normal, 200, &result));
     QCOMPARE(clock.nowMs(), before + 200);                             // waits out its time-out
     QCOMPARE(windowText(desktop, dialog), QStringLiteral("闪电买入")); // no message needed
@@ -543,6 +549,67 @@ void TestSimDesktop::hungWindowDoesNotAnswer()
     clock.advance(1);
     QVERIFY(!desktop.isWindow(dialog));
     QVERIFY(!desktop.sendMessageTimeout(dialog, msg::Null, 0, 0, smto::AbortIfHung, 50, &result));
+}
+
+void TestSimDesktop::busyAndHangingClients()
+{
+    ManualClock clock;
+    sim::SimSystem system(clock);
+    auto& desktop = system.desktop();
+    const ProcessId app = system.processes().startProcess(u"app.exe");
+    Commands commands;
+    const WindowId dialog = makeDialog(desktop, app, u"闪电买入", &commands);
+    const WindowId edit = makeChild(desktop, dialog, u"Edit", u"", 12);
+    setTextAs(desktop, app, edit, u"300");
+    // Every message takes the client 300 ms, a read 20 ms.
+    desktop.setAnswerTime(dialog, [](std::uint32_t message, std::uintptr_t, std::intptr_t) {
+        return message == msg::GetText ? 20 : 300;
+    });
+
+    char16_t buffer[32] = {};
+    std::uintptr_t copied = 0;
+    auto start = clock.nowMs();
+    QVERIFY(desktop.sendMessageTimeout(edit, msg::GetText, 32, reinterpret_cast<std::intptr_t>(buffer),
+                                       smto::AbortIfHung, 200, &copied));
+    QCOMPARE(clock.nowMs(), start + 20);
+    QCOMPARE(QString::fromUtf16(buffer, int(copied)), QStringLiteral("300"));
+
+    // Slower than the time-out: the sender gives up, the client still does what it was asked,
+    // when its time has come.
+    start = clock.nowMs();
+    const std::u16string text = u"500";
+    QVERIFY(!desktop.sendMessageTimeout(edit, msg::SetText, 0, reinterpret_cast<std::intptr_t>(text.c_str()),
+                                        smto::AbortIfHung, 200, nullptr));
+    QCOMPARE(clock.nowMs(), start + 200);
+    desktop.runPending();
+    QCOMPARE(qs(desktop.text(edit)), QStringLiteral("300"));
+    clock.advance(100);
+    desktop.runPending();
+    QCOMPARE(qs(desktop.text(edit)), QStringLiteral("500"));
+    // A plain SendMessage waits as long as the client takes.
+    start = clock.nowMs();
+    const std::size_t commandsBefore = commands.all().size(); // the edit's EN_CHANGEs among them
+    desktop.sendMessage(dialog, msg::Command, makeCommandWParam(7, notify::BnClicked), 0);
+    QCOMPARE(clock.nowMs(), start + 300);
+    QCOMPARE(commands.all().size(), commandsBefore + 1);
+
+    // Two more answers, then it hangs in the middle: the third message waits out its time-out
+    // and is handled once the client answers again.
+    desktop.setAnswerTime(dialog, nullptr);
+    desktop.hangAfterMessages(dialog, 2);
+    QCOMPARE(controlText(desktop, edit), QStringLiteral("500"));
+    QVERIFY(desktop.sendMessageTimeout(dialog, msg::Null, 0, 0, smto::AbortIfHung, 200, nullptr));
+    start = clock.nowMs();
+    QVERIFY(!desktop.sendMessageTimeout(dialog, msg::Command, makeCommandWParam(8, notify::BnClicked), 0,
+                                        smto::AbortIfHung, 200, nullptr));
+    QCOMPARE(clock.nowMs(), start + 200);
+    clock.advance(1000);
+    desktop.runPending();
+    QCOMPARE(commands.all().size(), commandsBefore + 1);
+    desktop.setHung(dialog, false);
+    desktop.runPending();
+    QCOMPARE(commands.all().size(), commandsBefore + 2);
+    QCOMPARE(commands.all().back().first, makeCommandWParam(8, notify::BnClicked));
 }
 
 void TestSimDesktop::scheduledChangesHappenAtTheirTime()
