@@ -12,14 +12,15 @@ foreach(var ZK_EXE ZK_QT_PREFIX ZK_RUNTIME_DIR ZK_DEPLOY_DIR)
 endforeach()
 
 set(qt_libraries Core Gui Widgets Network Sql Multimedia)
+# The plugins the program loads: the window system, the native style, the .ico pictures of its
+# menus (PNG is built into Qt), the stock table's SQLite driver, and the audio output that
+# QSoundEffect plays through.
 set(qt_plugins
     platforms/qwindows.dll
     styles/qwindowsvistastyle.dll
-    imageformats/qgif.dll imageformats/qico.dll imageformats/qjpeg.dll
+    imageformats/qico.dll
     sqldrivers/qsqlite.dll
-    # QSoundEffect plays through the audio plugin.
-    audio/qtaudio_windows.dll
-    mediaservice/dsengine.dll mediaservice/wmfengine.dll)
+    audio/qtaudio_windows.dll)
 
 file(REMOVE_RECURSE ${ZK_DEPLOY_DIR})
 file(MAKE_DIRECTORY ${ZK_DEPLOY_DIR})

@@ -4,13 +4,14 @@
 ;   makensis -DVERSION=<x.y.z> -DDEPLOY_DIR=<deploy folder> -DICON=<appicon.ico>
 ;            -DOUTFILE=<setup.exe> zentrikclock.nsi
 ; Silent use: setup.exe /S /D=C:\Folder and uninstall.exe /S.
-Unicode true
+; A 64-bit installer for the 64-bit program (a 32-bit one would need WOW64, which a 64-bit-only
+; Wine lacks).
+Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !ifndef VERSION | DEPLOY_DIR | ICON | OUTFILE
   !error "VERSION, DEPLOY_DIR, ICON and OUTFILE must be defined"
@@ -47,14 +48,12 @@ VIAddVersionKey /LANG=2052 "ProductVersion" "${VERSION}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
+; For every user of the machine: the start-menu entry in the common folder.
 Function .onInit
-  ; The program is 64-bit: its registry and folders are the 64-bit ones.
-  SetRegView 64
   SetShellVarContext all
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   SetShellVarContext all
 FunctionEnd
 
@@ -91,7 +90,6 @@ Section "Uninstall"
   RMDir /r "$INSTDIR\imageformats"
   RMDir /r "$INSTDIR\sqldrivers"
   RMDir /r "$INSTDIR\audio"
-  RMDir /r "$INSTDIR\mediaservice"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 

@@ -107,12 +107,17 @@ installer)
     done
     menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/灵拓键盘专业版"
     [ -f "$menu/灵拓键盘专业版.lnk" ] || fail "no start-menu entry in $menu"
+    uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZentrikClock'
+    wine reg query "$uninstall_key" >/dev/null 2>&1 </dev/null || fail "no uninstall entry"
     run_demo "$dir/zentrikclock.exe"
     started=$(date +%s)
     # The uninstaller copies itself away and runs from there, so its end is the files' going.
     wine "$dir/uninstall.exe" /S >>"$log" 2>&1 </dev/null || fail "the uninstaller failed"
     gone() { [ ! -e "$dir" ] && [ ! -e "$menu" ]; }
     poll 600 gone || fail "left behind after uninstalling: $(ls -A "$dir" "$menu" 2>&1 | tr '\n' ' ')"
+    if wine reg query "$uninstall_key" >/dev/null 2>&1 </dev/null; then
+        fail "the uninstall entry is still registered"
+    fi
     echo "wine-app: uninstalled in $(( $(date +%s) - started )) s"
     ;;
 *)
