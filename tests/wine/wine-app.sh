@@ -39,9 +39,11 @@ poll() {
     return 1
 }
 
+# The clock's title is "clock", which Qt on Windows shows followed by the program's display name;
+# Wine names the X window of a top-level window after its title.
 clock_window() {
-    # The clock's title is "clock"; Wine names its X window after it.
-    xwininfo -root -tree 2>/dev/null | grep -q '"clock": ('
+    window=$(xwininfo -root -tree 2>/dev/null | awk '/^ *0x[0-9a-f]+ "clock( - [^"]*)?": \("zentrikclock.exe"/ { print $1; exit }')
+    [ -n "$window" ]
 }
 
 running() {
@@ -58,7 +60,7 @@ stopped() {
 # nothing else on the demo's screen uses.
 clock_drawn() {
     import -window root "$shot"
-    geometry=$(xwininfo -name clock | awk '
+    geometry=$(xwininfo -id "$window" | awk '
         /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
         /Width:/ { w = $NF } /Height:/ { h = $NF }
         END { printf "%dx%d+%d+%d", w, h, x, y }')
