@@ -1,7 +1,8 @@
 # Puts the Windows program and everything it needs to run into one folder (what windeployqt does
 # on Windows, for the files this program uses):
 #   cmake -DZK_EXE=<zentrikclock.exe> -DZK_QT_PREFIX=<Qt for mingw> -DZK_RUNTIME_DIR=<dir of the
-#         compiler's runtime DLLs> -DZK_DEPLOY_DIR=<folder> -P cmake/ZkWindowsDeploy.cmake
+#         compiler's runtime DLLs> -DZK_DEPLOY_DIR=<folder> [-DZK_STRIP=<mingw strip>]
+#         -P cmake/ZkWindowsDeploy.cmake
 # The folder is made afresh each time, so nothing stale is shipped. Its qt.conf points Qt at the
 # folder itself: Qt's built-in prefix (the toolchain on the build machine) is never consulted, so
 # a missing plugin shows under Wine as it would on a user's machine.
@@ -40,5 +41,15 @@ if(NOT runtime)
     message(FATAL_ERROR "ZkWindowsDeploy: no runtime DLLs in ${ZK_RUNTIME_DIR}")
 endif()
 file(COPY ${runtime} DESTINATION ${ZK_DEPLOY_DIR})
+if(ZK_STRIP)
+    # The compiler's runtime DLLs carry their debugging symbols (libstdc++ is 23 MB with them).
+    foreach(dll ${runtime})
+        get_filename_component(name ${dll} NAME)
+        execute_process(COMMAND ${ZK_STRIP} --strip-unneeded ${ZK_DEPLOY_DIR}/${name} RESULT_VARIABLE failed)
+        if(failed)
+            message(FATAL_ERROR "ZkWindowsDeploy: ${ZK_STRIP} failed on ${name}")
+        endif()
+    endforeach()
+endif()
 file(WRITE ${ZK_DEPLOY_DIR}/qt.conf "[Paths]\nPrefix = .\nPlugins = .\n")
 message(STATUS "ZkWindowsDeploy: ${ZK_DEPLOY_DIR}")

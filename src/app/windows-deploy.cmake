@@ -5,7 +5,7 @@ get_filename_component(ZK_QT_PREFIX ${Qt5_DIR}/../../.. ABSOLUTE)
 set(ZK_DEPLOY_DIR ${CMAKE_BINARY_DIR}/deploy)
 add_custom_target(zentrikclock_deploy
     COMMAND ${CMAKE_COMMAND} -DZK_EXE=$<TARGET_FILE:zentrikclock> -DZK_QT_PREFIX=${ZK_QT_PREFIX}
-            -DZK_RUNTIME_DIR=${ZK_QT_PREFIX}/runtime -DZK_DEPLOY_DIR=${ZK_DEPLOY_DIR}
+            -DZK_RUNTIME_DIR=${ZK_QT_PREFIX}/runtime -DZK_DEPLOY_DIR=${ZK_DEPLOY_DIR} -DZK_STRIP=${CMAKE_STRIP}
             -P ${PROJECT_SOURCE_DIR}/cmake/ZkWindowsDeploy.cmake
     DEPENDS zentrikclock
     VERBATIM)
