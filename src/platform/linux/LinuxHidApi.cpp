@@ -86,7 +86,14 @@ HidOpenError LinuxHidApi::lastOpenError()
 
 int LinuxHidApi::readTimeout(HidDevice* device, unsigned char* data, std::size_t length, int milliseconds)
 {
-    return hid_read_timeout(native(device), data, length, milliseconds);
+    // The keyboard's reports are unnumbered, and hidraw hands such a report over without a
+    // report number, while the seam hands it over with its number first (the transport skips
+    // that byte): without the 0 in front the first data byte would be lost.
+    if (length == 0)
+        return 0;
+    data[0] = 0;
+    const int n = hid_read_timeout(native(device), data + 1, length - 1, milliseconds);
+    return n > 0 ? n + 1 : n;
 }
 
 int LinuxHidApi::write(HidDevice* device, const unsigned char* data, std::size_t length)
