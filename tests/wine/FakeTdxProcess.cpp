@@ -24,6 +24,7 @@
 //   dialog <window> <title>             an order dialog opened
 //   order submitted|rejected <kind> <code> <name> <price> <quantity> <contract number|refusal>
 //   closed <window>                     an order dialog closed
+//   front <window>                      after "front": the window in front
 // Window handles are written in decimal.
 
 #include "platform/api/Text.h"
@@ -530,6 +531,7 @@ void runCommand(const std::u16string& line)
         openOrderDialog(Kind::Sell);
     } else if (w[0] == u"front" && w.size() == 1) {
         SetForegroundWindow(client->main);
+        journal("front " + handle(GetForegroundWindow()));
     } else if (w[0] == u"quit" && w.size() == 1) {
         DestroyWindow(client->main);
     } else {
