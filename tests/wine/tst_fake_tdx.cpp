@@ -1,7 +1,8 @@
 // The fake TDX process (tdxw.exe beside this program) driven from another process through the
 // Windows backend, as the program drives a real client: its dialogs are found and read with
 // FindWindowExW and WM_GETTEXT, the quantity is set with WM_SETTEXT, buttons are clicked with
-// BM_CLICK and dialogs closed with WM_CLOSE; the outcome is read back from the client's journal.
+// BM_CLICK and dialogs closed with WM_CLOSE, hot keys typed with keybd_event; the outcome is read
+// back from the client's journal.
 
 #include "WineTest.h"
 
@@ -24,7 +25,6 @@ namespace {
 constexpr std::uint32_t WmGetText = 0x000D;
 constexpr std::uint32_t WmSetText = 0x000C;
 constexpr std::uint32_t WmClose = 0x0010;
-constexpr std::uint32_t WmKeyDown = 0x0100;
 constexpr std::uint32_t BmClick = 0x00F5;
 
 win32::Win32Desktop desktop;
@@ -180,10 +180,17 @@ public:
     WindowId open(const std::string& how)
     {
         const std::size_t before = lines("dialog ").size();
-        if (how == "F9")
-            desktop.postMessage(m_main, WmKeyDown, VK_F9, 0);
-        else
+        if (how == "F9") {
+            // Typed into the window in front, as a trading keyboard types its hot key.
+            const std::size_t fronts = lines("front ").size();
+            command("front");
+            if (!waitFor([&] { return lines("front ").size() > fronts; }))
+                return 0;
+            desktop.keybdEvent(VK_F9, false);
+            desktop.keybdEvent(VK_F9, true);
+        } else {
             command(how);
+        }
         if (!waitFor([&] { return lines("dialog ").size() > before; }))
             return 0;
         std::istringstream in(lines("dialog ").back().substr(7));
