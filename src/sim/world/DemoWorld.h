@@ -9,8 +9,8 @@
 //   platform::install(demo.services(hostServices)); // the host's desktop and hot keys stay
 //
 // Demo control: with ZENTRIK_SIM_CONTROL=<file> the demo reads commands appended to that file,
-// one per line (KeyboardCommands.h: unplug, plug, press, split, switch on its keyboards; a key pressed
-// makes the keyboard type the TDX hot key, TradeKeyTyping), and one of its own:
+// one per line (KeyboardCommands.h: unplug, plug, press, split, switch on its keyboards; a key
+// pressed makes the keyboard type the TDX hot key, TradeKeyTyping), and one of its own:
 //   stock <code> <name> <price>   the stock the fake TDX shows, for the next order dialog
 //
 // A fake 同花顺 runs behind the TDX, installed in the application data directory ("demo-ths",
