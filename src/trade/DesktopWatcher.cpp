@@ -84,7 +84,7 @@ void DesktopWatcher::run()
     }
     m_hooked = true;
 
-    m_polledForeground = desktop->foregroundWindow();
+    m_polledForeground = m_polledCandidate = desktop->foregroundWindow();
     if (const trade::HWND foreground = m_polledForeground) {
         classifyForegroundWindow(foreground, WindowUtils::getClassName(foreground, 256),
                                  WindowUtils::getWindowText(foreground, 1024));
@@ -116,8 +116,13 @@ void DesktopWatcher::pollForeground()
     m_lastForegroundPollMs = now;
     platform::Desktop* desktop = platform::services().desktop;
     const trade::HWND foreground = desktop ? desktop->foregroundWindow() : 0;
-    // No window is in front for a moment while the foreground passes from one to the next.
-    if (foreground && foreground != m_polledForeground)
+    // A window counts once it has been in front at two polls in a row: by then every hook event
+    // of the changes before it has been handled (this thread ran its loop for a whole interval),
+    // so a late event of an earlier window never follows the poll's classification of a later
+    // one. No window is in front for a moment while the foreground passes from one to the next.
+    const bool settled = foreground && foreground == m_polledCandidate;
+    m_polledCandidate = foreground;
+    if (settled && foreground != m_polledForeground)
         onForegroundChanged(foreground);
 }
 

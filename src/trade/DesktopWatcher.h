@@ -18,8 +18,8 @@ class StateMachine;
 // Its thread installs the foreground hook and runs an event loop that receives the hook's
 // callbacks; each new foreground window is classified, the state machine moved into the
 // matching state and the change announced. The same thread also looks at the foreground window
-// every ForegroundPollMs (measured on the platform clock) and treats a change it finds as the
-// hook would: a hook can stay silent (Wine raises no foreground events; on Windows a hook is
+// every ForegroundPollMs (measured on the platform clock) and treats a window that has stayed in
+// front for one interval, unreported, as the hook would: a hook can stay silent (Wine raises no foreground events; on Windows a hook is
 // lost to a hung callback, a desktop switch or the secure desktop), and a change the hook did
 // report is then seen again as the window already classified, which changes nothing. On the constructing (GUI) thread a 50 ms poll follows
 // the TDX main window between its 版面 pages and the others while the stock-check feature is on,
@@ -90,6 +90,7 @@ private:
     WindowKey m_current;
     WindowKey m_last;
     trade::HWND m_polledForeground = 0; // the last foreground window reported, by hook or poll
+    trade::HWND m_polledCandidate = 0;  // the foreground window at the last poll
     std::int64_t m_lastForegroundPollMs = 0;
     // Touched by the poll only (GUI thread).
     bool m_mouseDown = false;

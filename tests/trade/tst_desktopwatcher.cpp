@@ -8,6 +8,8 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+
 using platform::WindowId;
 
 namespace {
@@ -263,11 +265,16 @@ private slots:
     }
 
     // A hook that stays silent (Wine, or a hook Windows dropped): the watcher's poll finds each
-    // new foreground window once the poll interval has passed on the clock, and a change the
-    // hook did report is not reported again by the poll.
+    // new foreground window once it has stayed in front for a poll interval on the clock, and a
+    // change the hook did report is not reported again by the poll.
     void followsTheForegroundWhenTheHookIsSilent()
     {
         SimFixture f;
+        // Time passes while the test waits (the poll looks every few milliseconds of real time).
+        const auto after = [&f](const std::function<bool()>& done) {
+            f.clock.advance(DesktopWatcher::ForegroundPollMs);
+            return done();
+        };
         StateMachine machine(f.clock);
         DesktopWatcher watcher(&machine, [] { return false; });
         std::vector<trade::WPARAM> changed;
@@ -286,19 +293,16 @@ private slots:
 
         f.desktop().setForegroundEvents(false);
         const WindowId sell = tdx.openFlashSell();
-        f.clock.advance(DesktopWatcher::ForegroundPollMs);
-        QTRY_COMPARE(machine.state(), StateMachine::FlashSell);
+        QTRY_VERIFY(after([&] { return machine.state() == StateMachine::FlashSell; }));
         QTRY_COMPARE(changed.size(), std::size_t(3));
         QCOMPARE(changed.at(2), trade::WPARAM(sell));
 
         // A window of another program in front: idle, and the TDX coming back is classified again.
         const WindowId other = f.window(f.client(), u"Notepad", u"notes");
         f.desktop().setForegroundWindow(other);
-        f.clock.advance(DesktopWatcher::ForegroundPollMs);
-        QTRY_COMPARE(machine.state(), StateMachine::Idle);
+        QTRY_VERIFY(after([&] { return machine.state() == StateMachine::Idle; }));
         tdx.activate();
-        f.clock.advance(DesktopWatcher::ForegroundPollMs);
-        QTRY_COMPARE(machine.state(), StateMachine::TdxLayout);
+        QTRY_VERIFY(after([&] { return machine.state() == StateMachine::TdxLayout; }));
         QCOMPARE(changed.size(), std::size_t(4));
         QCOMPARE(changed.at(3), trade::WPARAM(tdx.mainWindow()));
         watcher.stop();
