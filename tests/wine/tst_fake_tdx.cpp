@@ -1,8 +1,8 @@
 // The fake TDX process (tdxw.exe beside this program) driven from another process through the
 // Windows backend, as the program drives a real client: its dialogs are found and read with
 // FindWindowExW and WM_GETTEXT, the quantity is set with WM_SETTEXT, buttons are clicked with
-// BM_CLICK and dialogs closed with WM_CLOSE, hot keys typed with keybd_event; the outcome is read
-// back from the client's journal.
+// BM_CLICK or WM_COMMAND, dialogs closed with WM_CLOSE or Esc, hot keys typed with keybd_event;
+// the outcome is read back from the client's journal.
 
 #include "WineTest.h"
 
@@ -25,6 +25,7 @@ namespace {
 constexpr std::uint32_t WmGetText = 0x000D;
 constexpr std::uint32_t WmSetText = 0x000C;
 constexpr std::uint32_t WmClose = 0x0010;
+constexpr std::uint32_t WmCommand = 0x0111;
 constexpr std::uint32_t BmClick = 0x00F5;
 
 win32::Win32Desktop desktop;
@@ -268,15 +269,20 @@ void split_button_and_confirm_place_the_order()
     const Fields f = fieldsOf(dialog, Standard);
     REQUIRE(waitFor([&] { return text(f.max) == u"1000"; }));
 
+    // Clicked as the program clicks a button with a control id: WM_COMMAND to the dialog.
+    const auto click = [dialog](WindowId button) {
+        desktop.sendMessage(dialog, WmCommand, MAKEWPARAM(desktop.dlgCtrlId(button), BN_CLICKED),
+                            static_cast<std::intptr_t>(button));
+    };
     const WindowId third = buttonWithText(dialog, u"1/3");
     REQUIRE(third);
-    desktop.sendMessage(third, BmClick, 0, 0);
+    click(third);
     REQUIRE(text(f.quantity) == u"300"); // 333 in whole lots
 
     const WindowId confirm = buttonWithText(dialog, u"买入");
     REQUIRE(confirm);
     REQUIRE(desktop.dlgCtrlId(confirm) == IDOK);
-    desktop.sendMessage(confirm, BmClick, 0, 0);
+    click(confirm);
     REQUIRE(waitFor([&] { return !tdx.lines("order ").empty(); }));
     REQUIRE(tdx.lines("order ") == std::vector<std::string>{"order submitted buy 000001 平安银行 11.20 300 1001"});
     REQUIRE(!desktop.isWindow(dialog));
@@ -327,7 +333,7 @@ void refused_orders_keep_the_dialog_open()
     REQUIRE(tdx.lines("order submitted ") == std::vector<std::string>{"order submitted buy 600000 浦发银行 10.52 4000 1001"});
 }
 
-void close_and_cancel_place_nothing()
+void close_cancel_and_escape_place_nothing()
 {
     FakeTdx tdx;
     const WindowId closed = tdx.open("buy");
@@ -342,7 +348,15 @@ void close_and_cancel_place_nothing()
     desktop.sendMessage(buttonWithText(cancelled, u"取消"), BmClick, 0, 0);
     REQUIRE(!desktop.isWindow(cancelled));
 
-    REQUIRE(tdx.lines("closed ").size() == 2);
+    // Esc typed into the dialog in front, as the program closes a dialog first.
+    const WindowId escaped = tdx.open("buy");
+    REQUIRE(escaped);
+    REQUIRE(waitFor([&] { return desktop.foregroundWindow() == escaped; }));
+    desktop.keybdEvent(VK_ESCAPE, false);
+    desktop.keybdEvent(VK_ESCAPE, true);
+    REQUIRE(waitFor([&] { return !desktop.isWindow(escaped); }));
+
+    REQUIRE(tdx.lines("closed ").size() == 3);
     REQUIRE(tdx.lines("order ").empty());
 }
 
@@ -358,6 +372,6 @@ int main()
                               layouts_put_the_fields_where_their_profiles_read_them},
                              {"split_button_and_confirm_place_the_order", split_button_and_confirm_place_the_order},
                              {"refused_orders_keep_the_dialog_open", refused_orders_keep_the_dialog_open},
-                             {"close_and_cancel_place_nothing", close_and_cancel_place_nothing},
+                             {"close_cancel_and_escape_place_nothing", close_cancel_and_escape_place_nothing},
                          });
 }
