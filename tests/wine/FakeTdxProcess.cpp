@@ -29,6 +29,7 @@
 
 #include "platform/api/Text.h"
 #include "sim/desktop/TdxLayout.h"
+#include "sim/desktop/TdxOrderRules.h"
 #include "wine/DialogTemplate.h"
 
 #include <windows.h>
@@ -46,6 +47,7 @@ namespace {
 using sim::TdxControl;
 using sim::TdxField;
 using sim::TdxLayout;
+using sim::parseShareCount;
 
 constexpr int FieldIdBase = 0x0400;
 constexpr int SplitIdBase = 0x0500;
@@ -143,80 +145,6 @@ void setText(HWND window, const std::u16string& text)
     SetWindowTextW(window, wide(text));
 }
 
-std::u16string groupedThousands(long long value)
-{
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            out += ',';
-        out += digits[i];
-    }
-    return platform::fromUtf8(out);
-}
-
-bool parseCount(const std::u16string& text, long long& value)
-{
-    if (text.empty() || text.size() > 15)
-        return false;
-    value = 0;
-    for (char16_t c : text) {
-        if (c < u'0' || c > u'9')
-            return false;
-        value = value * 10 + (c - u'0');
-    }
-    return true;
-}
-
-bool isPositivePrice(const std::u16string& text)
-{
-    int dots = 0;
-    bool nonZero = false;
-    for (char16_t c : text) {
-        if (c == u'.')
-            ++dots;
-        else if (c < u'0' || c > u'9')
-            return false;
-        else if (c != u'0')
-            nonZero = true;
-    }
-    return !text.empty() && dots <= 1 && text.front() != u'.' && text.back() != u'.' && nonZero;
-}
-
-// Convertible bonds trade in lots of 10, everything else in lots of 100.
-int lotFor(const std::u16string& code)
-{
-    return code.rfind(u"11", 0) == 0 || code.rfind(u"12", 0) == 0 ? 10 : 100;
-}
-
-// The sell dialog is the buy dialog with 卖出 for 买入.
-std::u16string sellText(std::u16string text)
-{
-    for (auto& c : text) {
-        if (c == u'买')
-            c = u'卖';
-        else if (c == u'入')
-            c = u'出';
-    }
-    return text;
-}
-
-int splitRatio(TdxField field)
-{
-    switch (field) {
-    case TdxField::Split2:
-        return 2;
-    case TdxField::Split3:
-        return 3;
-    case TdxField::Split4:
-        return 4;
-    case TdxField::Split5:
-        return 5;
-    default:
-        return 0;
-    }
-}
-
 const char* kindName(Kind kind)
 {
     return kind == Kind::Buy ? "buy" : kind == Kind::Margin ? "margin" : "sell";
@@ -282,7 +210,7 @@ void showMaximum(HWND dialog)
     d->maxValue = d->stock.maxQuantity;
     auto it = d->controls.find(TdxField::MaxQuantity);
     if (it != d->controls.end())
-        setText(it->second, client->layout.groupThousands ? groupedThousands(d->maxValue) : decimal(d->maxValue));
+        setText(it->second, client->layout.groupThousands ? sim::groupedThousands(d->maxValue) : decimal(d->maxValue));
 }
 
 void split(HWND dialog, int ratio)
@@ -291,27 +219,7 @@ void split(HWND dialog, int ratio)
     if (!d || !d->controls.count(TdxField::Quantity))
         return;
     HWND quantity = d->controls.at(TdxField::Quantity);
-    const long long max = d->maxValue > 0 ? d->maxValue : 0;
-    const int lot = lotFor(d->stock.code);
-    setText(quantity, decimal(max / ratio / lot * lot));
-}
-
-std::u16string refusal(const OrderDialog& d, const std::u16string& quantityText, const std::u16string& price)
-{
-    if (!isPositivePrice(price))
-        return u"委托价格无效";
-    long long quantity = 0;
-    if (!parseCount(quantityText, quantity))
-        return u"委托数量无效";
-    if (quantity == 0)
-        return u"委托数量必须大于0";
-    const bool buy = d.kind != Kind::Sell;
-    const int lot = lotFor(d.stock.code);
-    if (buy && quantity % lot != 0)
-        return u"买入数量必须是" + decimal(lot) + u"的整数倍";
-    if (d.maxValue >= 0 && quantity > d.maxValue)
-        return buy ? u"可用资金不足" : u"可用股份不足";
-    return {};
+    setText(quantity, decimal(sim::splitQuantity(d->maxValue, ratio, sim::tdxLot(d->stock.code))));
 }
 
 void confirm(HWND dialog)
@@ -324,11 +232,11 @@ void confirm(HWND dialog)
     const std::u16string price = fieldText(*d, TdxField::Price);
     const std::u16string quantityText = fieldText(*d, TdxField::Quantity);
     long long quantity = 0;
-    parseCount(quantityText, quantity);
+    parseShareCount(quantityText, quantity);
     const std::string order = std::string(kindName(d->kind)) + " " + utf8(code) + " " + utf8(name) + " " +
                               utf8(price) + " " + std::to_string(quantity) + " ";
 
-    const std::u16string refused = refusal(*d, quantityText, price);
+    const std::u16string refused = sim::tdxRefusal(d->kind != Kind::Sell, d->stock.code, d->maxValue, quantityText, price);
     if (!refused.empty()) {
         journal("order rejected " + order + utf8(refused));
         openBox(dialog, u"Tdx", refused);
@@ -443,8 +351,8 @@ HWND openOrderDialog(Kind kind)
             break;
         }
         if (kind == Kind::Sell && c.field != TdxField::Name)
-            text = sellText(text);
-        if (const int ratio = splitRatio(c.field)) {
+            text = sim::sellText(text);
+        if (const int ratio = sim::splitRatio(c.field)) {
             id = static_cast<WORD>(SplitIdBase + ratio);
             d->splitRatios[id] = ratio;
         }
@@ -521,7 +429,7 @@ void runCommand(const std::u16string& line)
     if (w.empty())
         return;
     long long max = 0;
-    if (w[0] == u"stock" && w.size() == 5 && parseCount(w[4], max)) {
+    if (w[0] == u"stock" && w.size() == 5 && parseShareCount(w[4], max)) {
         client->stock = {w[1], w[2], w[3], max};
     } else if (w[0] == u"buy" && w.size() == 1) {
         openOrderDialog(Kind::Buy);
@@ -641,9 +549,9 @@ bool parseArguments(Client& c, std::u16string& journalPath)
             c.stock.name = value;
         } else if (option == u"--price") {
             c.stock.price = value;
-        } else if (option == u"--max" && parseCount(value, number)) {
+        } else if (option == u"--max" && parseShareCount(value, number)) {
             c.stock.maxQuantity = number;
-        } else if (option == u"--max-delay-ms" && parseCount(value, number)) {
+        } else if (option == u"--max-delay-ms" && parseShareCount(value, number)) {
             c.maxDelayMs = static_cast<UINT>(number);
         } else {
             ok = false;
