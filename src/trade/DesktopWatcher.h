@@ -19,11 +19,13 @@ class StateMachine;
 // callbacks; each new foreground window is classified, the state machine moved into the
 // matching state and the change announced. The same thread also looks at the foreground window
 // every ForegroundPollMs (measured on the platform clock) and treats a window that has stayed in
-// front for one interval, unreported, as the hook would: a hook can stay silent (Wine raises no foreground events; on Windows a hook is
-// lost to a hung callback, a desktop switch or the secure desktop), and a change the hook did
-// report is then seen again as the window already classified, which changes nothing. On the constructing (GUI) thread a 50 ms poll follows
-// the TDX main window between its 版面 pages and the others while the stock-check feature is on,
-// and reports a left click released over a 版面 page.
+// front for one interval, unreported, as the hook would: a hook can stay silent (Wine raises no
+// foreground events; Windows reports only the hook's own desktop, so nothing while another one,
+// such as a UAC prompt's secure desktop, is in front), and a window the hook did report is not
+// reported again.
+// On the constructing (GUI) thread a 50 ms poll follows the TDX main window between its 版面
+// pages and the others while the stock-check feature is on, and reports a left click released
+// over a 版面 page.
 class DesktopWatcher : public QThread
 {
     Q_OBJECT
