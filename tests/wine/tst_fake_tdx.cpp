@@ -291,7 +291,8 @@ void split_button_and_confirm_place_the_order()
     REQUIRE(text(nthChild(notice, u"Static", 0)) == u"委托已提交，合同编号：1001");
 }
 
-// A refused order leaves the dialog open under a "Tdx" box with the refusal.
+// A refused order leaves the dialog open under a "Tdx" box with the refusal; closing the box
+// brings the dialog back to the front.
 void refused_orders_keep_the_dialog_open()
 {
     const struct
@@ -325,6 +326,7 @@ void refused_orders_keep_the_dialog_open()
         REQUIRE(platform::toUtf8(text(nthChild(box, u"Static", 0))) == c.refusal);
         desktop.sendMessage(box, WmClose, 0, 0);
         REQUIRE(!desktop.isWindow(box));
+        REQUIRE(waitFor([&] { return desktop.foregroundWindow() == dialog; })); // back in front
     }
     // 4000 of 10000: the last of them goes through.
     desktop.sendMessage(f.quantity, WmSetText, 0, reinterpret_cast<std::intptr_t>(u"4000"));
