@@ -16,6 +16,9 @@
 #include "platform/linux/X11Hotkeys.h"
 
 #include <QX11Info>
+#elif defined(ZK_HAVE_PLATFORM_WIN32)
+#include "platform/win32/Win32HidApi.h"
+#include "platform/win32/Win32Services.h"
 #endif
 
 namespace {
@@ -56,6 +59,13 @@ PlatformBackends::PlatformBackends(Mode mode) : m_hotkeyFilter(std::make_unique<
         os.hid = &platform::linuxHidApi();
         os.hidPorts = &platform::linuxHidPorts();
     }
+#elif defined(ZK_HAVE_PLATFORM_WIN32)
+    // Hot keys arrive as WM_HOTKEY in the GUI thread's messages (MSG*), device changes as
+    // WM_DEVICECHANGE in USBRegistrationWidget's; both reach the win32 objects from there.
+    os = platform::win32Services();
+    m_name = "win32";
+    if (mode == Mode::Normal)
+        os.hid = &platform::win32::win32HidApi();
 #endif
     if (mode == Mode::Demo) {
         m_demo = std::make_unique<DemoWorld>(DemoWorld::keyboardCountFromEnvironment());

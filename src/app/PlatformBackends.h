@@ -1,12 +1,13 @@
 #pragma once
 
 // The operating-system backends of this process, chosen once at start: the X11 backend with the
-// keyboard's HID interfaces on Linux (the Windows backend on Windows once it exists), or the demo
-// world (simulated keyboards and trading desktop, the host's own desktop and hot keys), or the
-// system's backends with simulated keyboards in place of the HID ones (SimKeyboardMode). While an
-// object of this class lives, its backends are installed in platform::services(), the platform
-// layer's diagnostic lines go to the Qt message functions, and the GUI thread's native events
-// reach the global hot keys. Create it after the application object and destroy it before.
+// keyboard's HID interfaces on Linux, the Win32 backend with hidapi's Windows backend on Windows,
+// or the demo world (simulated keyboards and trading desktop, the host's own desktop and hot
+// keys), or the system's backends with simulated keyboards in place of the HID ones
+// (SimKeyboardMode). While an object of this class lives, its backends are installed in
+// platform::services(), the platform layer's diagnostic lines go to the Qt message functions, and
+// the GUI thread's native events reach the global hot keys. Create it after the application object
+// and destroy it before.
 
 #include <memory>
 
@@ -30,8 +31,8 @@ public:
     PlatformBackends(const PlatformBackends&) = delete;
     PlatformBackends& operator=(const PlatformBackends&) = delete;
 
-    // Which backend was installed ("linux", "demo", or "none" where no backend is built in; the
-    // system's name with simulated keyboards too).
+    // Which backend was installed ("linux", "win32", "demo", or "none" where no backend is built
+    // in; the system's name with simulated keyboards too).
     const char* name() const { return m_name; }
     // The demo world in demo mode, else null.
     DemoWorld* demo() const { return m_demo.get(); }

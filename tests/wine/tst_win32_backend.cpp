@@ -1,8 +1,9 @@
 // What the Windows backend does beyond the platform contract: hot keys, system commands that
-// time out or take awkward arguments, the Run key, registry value types, the service set.
+// time out or take awkward arguments, the Run key, registry value types, the service set, speech.
 
 #include "WineTest.h"
 
+#include "platform/win32/SapiSpeech.h"
 #include "platform/win32/Win32Autostart.h"
 #include "platform/win32/Win32Hotkeys.h"
 #include "platform/win32/Win32Processes.h"
@@ -241,6 +242,25 @@ void servicesAreComplete()
     REQUIRE(win32Services().desktop == services.desktop);
 }
 
+// SAPI takes pitch only as XML markup, so a text spoken at another pitch must not be read as
+// markup itself; at normal pitch the text goes as it is. The voice (Wine may have none) speaks
+// asynchronously and stops when told.
+void speechMarkupAndVoice()
+{
+    using platform::win32::SapiSpeech;
+    REQUIRE(SapiSpeech::markup(u"买入 <成功> & \"ok\"", 0) == u"买入 <成功> & \"ok\"");
+    REQUIRE(SapiSpeech::markup(u"a<b>&\"", -3) == u"<pitch absmiddle=\"-3\">a&lt;b&gt;&amp;&quot;</pitch>");
+
+    SapiSpeech speech;
+    std::printf("  SAPI voice %s\n", speech.available() ? "present" : "absent");
+    speech.setRate(0.3);
+    speech.setPitch(0.0);
+    speech.setVolume(1.0);
+    speech.say(u"委托已提交");
+    speech.stop();
+    REQUIRE(!speech.isSpeaking());
+}
+
 // The child side of the command cases.
 int runAsChild(int argc, wchar_t** argv)
 {
@@ -286,5 +306,6 @@ int main()
             {"registry_reads_only_strings", registryReadsOnlyStrings},
             {"autostart_writes_the_run_value", autostartWritesTheRunValue},
             {"services_are_complete", servicesAreComplete},
+            {"speech_markup_and_voice", speechMarkupAndVoice},
         });
 }

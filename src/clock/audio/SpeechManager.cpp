@@ -1,21 +1,22 @@
 #include "clock/audio/SpeechManager.h"
 
+#include "clock/audio/SystemSpeech.h"
 #include "platform/api/Platform.h"
+#include "platform/api/Speech.h"
 
 #include <QDebug>
 
 SpeechManager::SpeechManager(QObject* parent) : QObject(parent) {}
 
+SpeechManager::~SpeechManager() = default;
+
 void SpeechManager::init()
 {
-    m_engine = new QTextToSpeech(this);
+    m_engine = createSystemSpeech();
     m_engine->setRate(0.3);
     m_engine->setPitch(0.0);
     m_engine->setVolume(1.0);
-    connect(m_engine, &QTextToSpeech::stateChanged, this, &SpeechManager::onStateChanged);
 }
-
-void SpeechManager::onStateChanged(QTextToSpeech::State) {}
 
 void SpeechManager::speak(const QString& text)
 {
@@ -57,7 +58,7 @@ QDateTime SpeechManager::now() const
 
 bool SpeechManager::engineSpeaking() const
 {
-    return m_engine && m_engine->state() == QTextToSpeech::Speaking;
+    return m_engine && m_engine->isSpeaking();
 }
 
 void SpeechManager::engineStop()
@@ -69,5 +70,5 @@ void SpeechManager::engineStop()
 void SpeechManager::engineSay(const QString& text)
 {
     if (m_engine)
-        m_engine->say(text);
+        m_engine->say(text.toStdU16String());
 }

@@ -7,10 +7,12 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTextToSpeech>
+
+#include <memory>
 
 namespace platform {
 class Clock;
+class Speech;
 }
 
 class SpeechManager : public QObject
@@ -20,22 +22,22 @@ class SpeechManager : public QObject
 public:
     // Time comes from platform::services().clock.
     explicit SpeechManager(QObject* parent = nullptr);
+    ~SpeechManager() override;
 
     static constexpr int ExpirySeconds = 5;
 
-    // Creates the engine (rate 0.3, pitch 0, volume 1).
+    // Creates the system's engine (rate 0.3, pitch 0, volume 1).
     void init();
     void setEnabled(bool enabled) { m_enabled = enabled; }
     bool isEnabled() const { return m_enabled; }
     // Speaks text now, interrupting whatever is being spoken; nothing while disabled.
     void speak(const QString& text);
     int queuedTasks() const { return m_queue.size(); }
-    QTextToSpeech* engine() const { return m_engine; }
+    platform::Speech* engine() const { return m_engine.get(); }
 
 public slots:
     // Speaks text unless it is older than the expiry, whether enabled or not.
     void speakText(const QString& text, const QDateTime& timestamp);
-    void onStateChanged(QTextToSpeech::State state);
 
 protected:
     // The engine's side, separate so that a test can stand in for the system's voice.
@@ -55,7 +57,7 @@ private:
     QDateTime now() const;
 
     bool m_enabled = false;
-    QTextToSpeech* m_engine = nullptr;
+    std::unique_ptr<platform::Speech> m_engine;
     QList<Task> m_queue;
     int m_expirySeconds = ExpirySeconds;
 };
