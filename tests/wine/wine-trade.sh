@@ -7,7 +7,8 @@
 # in its settings file. The keyboard's 开关 key switches trading mode on; then
 #   1. a 1/3买 key on 600000 浦发银行 (maximum 10000) must place 3300 shares: the program reads
 #      the dialog with WM_GETTEXT, clicks the client's 1/3 button and confirm button with BM_CLICK;
-#   2. the same key on an ST stock must be refused: the dialog closed (WM_CLOSE), no order.
+#   2. the same key on an ST stock must be refused: the dialog closed (the program types Esc into
+#      it, and sends WM_CLOSE if that was not enough), no order.
 # Both are read back from the fake TDX's own journal (its order book). Prints the run time of each
 # trade, from the key to the client's record.
 set -eu
