@@ -3,6 +3,7 @@
 #include "platform/api/Diagnostics.h"
 #include "platform/api/Platform.h"
 #include "sim/world/DemoWorld.h"
+#include "sim/world/SimKeyboardMode.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -70,6 +71,9 @@ PlatformBackends::PlatformBackends(Mode mode) : m_hotkeyFilter(std::make_unique<
         m_demo = std::make_unique<DemoWorld>(DemoWorld::keyboardCountFromEnvironment());
         os = m_demo->services(os);
         m_name = "demo";
+    } else if (mode == Mode::SimKeyboard) {
+        m_simKeyboards = std::make_unique<SimKeyboardMode>(DemoWorld::keyboardCountFromEnvironment());
+        m_simKeyboards->installInto(os);
     }
     platform::install(os);
     QCoreApplication::instance()->installNativeEventFilter(m_hotkeyFilter.get());
@@ -85,5 +89,6 @@ PlatformBackends::~PlatformBackends()
 #endif
     platform::install(platform::Services());
     m_demo.reset();
+    m_simKeyboards.reset();
     platform::setDiagnosticSink(nullptr);
 }

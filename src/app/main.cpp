@@ -1,6 +1,7 @@
 // Process entry: one clock per user. A second start asks the first to show its clock and ends.
 // "zentrikclock --demo" (or ZENTRIK_DEMO=1) runs on simulated keyboards and a simulated trading
-// desktop, drawn beside the clock by the practice window.
+// desktop, drawn beside the clock by the practice window; "zentrikclock --sim-keyboard" (or
+// ZENTRIK_SIM_KEYBOARD=1) on simulated keyboards beside this machine's own trading clients.
 
 #include "app/FatalError.h"
 #include "app/MessageHandler.h"
@@ -10,6 +11,7 @@
 #include "keyboardlink/manager/ConnectionManager.h"
 #include "sim/practice/PracticeWindow.h"
 #include "sim/world/DemoWorld.h"
+#include "sim/world/SimKeyboardMode.h"
 #include "trade/TradeTypes.h"
 
 #include <memory>
@@ -37,8 +39,9 @@ int main(int argc, char* argv[])
 
     setIdentity();
     trade::registerMetaTypes();
-    PlatformBackends backends(DemoWorld::requested(app->arguments()) ? PlatformBackends::Mode::Demo
-                                                                     : PlatformBackends::Mode::Normal);
+    PlatformBackends backends(DemoWorld::requested(app->arguments())          ? PlatformBackends::Mode::Demo
+                              : SimKeyboardMode::requested(app->arguments()) ? PlatformBackends::Mode::SimKeyboard
+                                                                             : PlatformBackends::Mode::Normal);
 
     // The window goes before the backends and the application object, also after a failure.
     std::unique_ptr<Widget> window;

@@ -1,5 +1,6 @@
 #include "trade/DesktopWatcher.h"
 
+#include "platform/api/Clock.h"
 #include "platform/api/Platform.h"
 #include "trade/ForegroundRules.h"
 #include "trade/StateMachine.h"
@@ -83,12 +84,19 @@ void DesktopWatcher::run()
     }
     m_hooked = true;
 
-    if (const trade::HWND foreground = desktop->foregroundWindow()) {
+    m_polledForeground = m_polledCandidate = desktop->foregroundWindow();
+    if (const trade::HWND foreground = m_polledForeground) {
         classifyForegroundWindow(foreground, WindowUtils::getClassName(foreground, 256),
                                  WindowUtils::getWindowText(foreground, 1024));
     }
+    QTimer foregroundPoll;
+    foregroundPoll.setInterval(ForegroundTickMs);
+    connect(&foregroundPoll, &QTimer::timeout, &loopContext, [this] { pollForeground(); });
+    m_lastForegroundPollMs = platform::services().clock->monotonicMs();
+    foregroundPoll.start();
     if (!isInterruptionRequested())
         exec();
+    foregroundPoll.stop();
 
     // Removed here, on the thread that installed it (UnhookWinEvent refuses other threads).
     hook.reset();
@@ -100,8 +108,28 @@ void DesktopWatcher::run()
     m_running = false;
 }
 
+void DesktopWatcher::pollForeground()
+{
+    const std::int64_t now = platform::services().clock->monotonicMs();
+    if (now - m_lastForegroundPollMs < ForegroundPollMs)
+        return;
+    m_lastForegroundPollMs = now;
+    platform::Desktop* desktop = platform::services().desktop;
+    const trade::HWND foreground = desktop ? desktop->foregroundWindow() : 0;
+    // A window counts once it has been in front at two polls in a row: by then every hook event
+    // of the changes before it has been handled (this thread ran its loop for a whole interval),
+    // so a late event of an earlier window never follows the poll's classification of a later
+    // one. No window is in front for a moment while the foreground passes from one to the next.
+    const bool settled = foreground && foreground == m_polledCandidate;
+    m_polledCandidate = foreground;
+    if (settled && foreground != m_polledForeground)
+        onForegroundChanged(foreground);
+}
+
 void DesktopWatcher::onForegroundChanged(trade::HWND hwnd)
 {
+    // What the hook reported, the poll need not report again.
+    m_polledForeground = hwnd;
     const QString className = WindowUtils::getClassName(hwnd);
     const QString title = WindowUtils::getWindowText(hwnd);
     if (isTradingWindow(hwnd, className, title)) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 class StateMachine;
@@ -16,9 +17,15 @@ class StateMachine;
 //
 // Its thread installs the foreground hook and runs an event loop that receives the hook's
 // callbacks; each new foreground window is classified, the state machine moved into the
-// matching state and the change announced. On the constructing (GUI) thread a 50 ms poll follows
-// the TDX main window between its 版面 pages and the others while the stock-check feature is on,
-// and reports a left click released over a 版面 page.
+// matching state and the change announced. The same thread also looks at the foreground window
+// every ForegroundPollMs (measured on the platform clock) and treats a window that has stayed in
+// front for one interval, unreported, as the hook would: a hook can stay silent (Wine raises no
+// foreground events; Windows reports only the hook's own desktop, so nothing while another one,
+// such as a UAC prompt's secure desktop, is in front), and a window the hook did report is not
+// reported again.
+// On the constructing (GUI) thread a 50 ms poll follows the TDX main window between its 版面
+// pages and the others while the stock-check feature is on, and reports a left click released
+// over a 版面 page.
 class DesktopWatcher : public QThread
 {
     Q_OBJECT
@@ -28,6 +35,10 @@ public:
     using StockCheckEnabled = std::function<bool()>;
 
     static constexpr int PollIntervalMs = 50;
+    // The foreground poll of the watcher thread: at most this often on the platform clock,
+    // looked at every ForegroundTickMs of real time.
+    static constexpr int ForegroundPollMs = 50;
+    static constexpr int ForegroundTickMs = 10;
 
     // The state machine is shared, not owned. The poll starts at once when stock check is on.
     DesktopWatcher(StateMachine* stateMachine, StockCheckEnabled stockCheckEnabled,
@@ -62,6 +73,9 @@ protected:
     void run() override;
 
 private:
+    // The foreground poll (watcher thread): a new foreground window goes to onForegroundChanged.
+    void pollForeground();
+
     struct WindowKey
     {
         trade::HWND hwnd = 0;
@@ -77,6 +91,9 @@ private:
     // Touched by the watcher thread only (hook callbacks and run).
     WindowKey m_current;
     WindowKey m_last;
+    trade::HWND m_polledForeground = 0; // the last foreground window reported, by hook or poll
+    trade::HWND m_polledCandidate = 0;  // the foreground window at the last poll
+    std::int64_t m_lastForegroundPollMs = 0;
     // Touched by the poll only (GUI thread).
     bool m_mouseDown = false;
 };

@@ -1,7 +1,8 @@
 // The backends main() installs: on Linux under X11 the X11 desktop, /proc processes, key-grab
 // hot keys, XDG autostart and the keyboard's HID interfaces, for as long as the installer object
 // lives; in demo mode simulated keyboards and a simulated trading desktop with a fake TDX beside
-// the host's desktop and hot keys, and the demo's command file.
+// the host's desktop and hot keys, and the demo's command file; with simulated keyboards the
+// system's backends beside them.
 
 #include "app/PlatformBackends.h"
 #include "platform/api/Diagnostics.h"
@@ -122,6 +123,25 @@ private slots:
             QCOMPARE(QString::fromStdU16String(ports.at(1).serialNumber), QStringLiteral("ZK000002"));
         }
         QVERIFY(!platform::services().desktop);
+        QVERIFY(!platform::services().hid);
+    }
+
+    // The system's backends stay, the keyboards are simulated.
+    void simKeyboardModeKeepsTheSystemDesktop()
+    {
+        {
+            PlatformBackends backends(PlatformBackends::Mode::SimKeyboard);
+            QCOMPARE(backends.name(), "linux");
+            QVERIFY(backends.simKeyboards());
+            QVERIFY(!backends.demo());
+            const platform::Services& os = platform::services();
+            const platform::Services host = platform::linuxServices();
+            QCOMPARE(os.desktop, host.desktop);
+            QCOMPARE(os.processes, host.processes);
+            QCOMPARE(os.hotkeys, host.hotkeys);
+            QVERIFY(os.hid != &platform::linuxHidApi());
+            QCOMPARE(os.hidPorts->enumeratePorts(0x3721, 0x2405, 0xFF00).size(), size_t(1));
+        }
         QVERIFY(!platform::services().hid);
     }
 

@@ -2,7 +2,8 @@
 // keyboard it shows one error box and ends with 1; in demo mode it greets the simulated
 // keyboard, a double click on the clock switches trading mode and the status line follows, and
 // pulling the keyboard out and plugging it in again reconnects it without harm; a trade key in
-// trading mode trades on the demo's fake TDX.
+// trading mode trades on the demo's fake TDX. With a simulated keyboard on the real desktop the
+// keyboard's keys reach the program.
 
 #include "KilledProgramIpc.h"
 #include "XWindows.h"
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -178,6 +180,32 @@ private slots:
         m_x.requestClose(clocks.front());
         QVERIFY(program.process().waitForFinished(20000));
         QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.process().exitCode(), 0);
+    }
+
+    // On the real desktop with a simulated keyboard: the clock is this display's window, the
+    // keyboard is greeted and its keys reach the program.
+    void simulatedKeyboardOnTheRealDesktop()
+    {
+        Program program({QStringLiteral("--sim-keyboard")});
+        program.placeClockAt(QPoint(81, 617));
+        program.start();
+        QVERIFY(program.process().waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(program.diagnostics().contains(kConnected), 20000);
+        QVERIFY(program.trace().contains(kHello));
+        std::vector<xwin::Id> clocks;
+        QTRY_VERIFY_WITH_TIMEOUT(!(clocks = m_x.find(program.pid(), "clock")).empty(), 20000);
+        // No practice window: nothing of the demo runs.
+        QVERIFY(m_x.find(program.pid(), "练习模式").empty());
+
+        program.command("press ZK000001 13");
+        const auto keyReported = [&program] {
+            return !program.trace().filter(QRegularExpression(QStringLiteral("^D>H ZK000001 00 5A D0 "))).isEmpty();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(keyReported(), 20000);
+
+        m_x.requestClose(clocks.front());
+        QVERIFY(program.process().waitForFinished(20000));
         QCOMPARE(program.process().exitCode(), 0);
     }
 

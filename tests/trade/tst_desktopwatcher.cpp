@@ -8,6 +8,8 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+
 using platform::WindowId;
 
 namespace {
@@ -259,6 +261,50 @@ private slots:
         // Started again (the next trading mode), it hooks again.
         watcher.start();
         QTRY_COMPARE(machine.state(), StateMachine::FlashSell);
+        watcher.stop();
+    }
+
+    // A hook that stays silent (Wine, or a hook Windows dropped): the watcher's poll finds each
+    // new foreground window once it has stayed in front for a poll interval on the clock, and a
+    // change the hook did report is not reported again by the poll.
+    void followsTheForegroundWhenTheHookIsSilent()
+    {
+        SimFixture f;
+        // Time passes while the test waits (the poll looks every few milliseconds of real time).
+        const auto after = [&f](const std::function<bool()>& done) {
+            f.clock.advance(DesktopWatcher::ForegroundPollMs);
+            return done();
+        };
+        StateMachine machine(f.clock);
+        DesktopWatcher watcher(&machine, [] { return false; });
+        std::vector<trade::WPARAM> changed;
+        QObject receiver;
+        connect(&watcher, &DesktopWatcher::desktopChanged, &receiver,
+                [&changed](trade::WPARAM w) { changed.push_back(w); });
+        sim::FakeTdx tdx(f.system);
+        watcher.start();
+        QTRY_COMPARE(changed.size(), std::size_t(1));
+        QTRY_VERIFY(watcher.isHooked());
+
+        // Reported by the hook; the poll sees the same window and says nothing.
+        const WindowId buy = tdx.openFlashBuy();
+        QTRY_COMPARE(changed.size(), std::size_t(2));
+        QCOMPARE(changed.at(1), trade::WPARAM(buy));
+
+        f.desktop().setForegroundEvents(false);
+        const WindowId sell = tdx.openFlashSell();
+        QTRY_VERIFY(after([&] { return machine.state() == StateMachine::FlashSell; }));
+        QTRY_COMPARE(changed.size(), std::size_t(3));
+        QCOMPARE(changed.at(2), trade::WPARAM(sell));
+
+        // A window of another program in front: idle, and the TDX coming back is classified again.
+        const WindowId other = f.window(f.client(), u"Notepad", u"notes");
+        f.desktop().setForegroundWindow(other);
+        QTRY_VERIFY(after([&] { return machine.state() == StateMachine::Idle; }));
+        tdx.activate();
+        QTRY_VERIFY(after([&] { return machine.state() == StateMachine::TdxLayout; }));
+        QCOMPARE(changed.size(), std::size_t(4));
+        QCOMPARE(changed.at(3), trade::WPARAM(tdx.mainWindow()));
         watcher.stop();
     }
 

@@ -2,6 +2,7 @@
 
 #include "SimSystem.h"
 #include "SimText.h"
+#include "TdxOrderRules.h"
 
 #include <algorithm>
 
@@ -16,75 +17,6 @@ constexpr std::uint32_t EmSetSel = 0x00B1;
 constexpr int FieldIdBase = 0x0400;
 constexpr int SplitIdBase = 0x0500;
 constexpr int InertIdBase = 0x0600;
-
-std::u16string grouped(long long value)
-{
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            out += ',';
-        out += digits[i];
-    }
-    return fromUtf8((value < 0 ? "-" : "") + out);
-}
-
-// A plain count of shares: digits only.
-bool parseCount(const std::u16string& text, long long& value)
-{
-    if (text.empty() || text.size() > 15)
-        return false;
-    value = 0;
-    for (char16_t c : text) {
-        if (c < u'0' || c > u'9')
-            return false;
-        value = value * 10 + (c - u'0');
-    }
-    return true;
-}
-
-bool isPositivePrice(const std::u16string& text)
-{
-    int dots = 0;
-    bool nonZero = false;
-    for (char16_t c : text) {
-        if (c == u'.')
-            ++dots;
-        else if (c < u'0' || c > u'9')
-            return false;
-        else if (c != u'0')
-            nonZero = true;
-    }
-    return !text.empty() && dots <= 1 && text.front() != u'.' && text.back() != u'.' && nonZero;
-}
-
-// The sell dialog is the buy dialog with 卖出 for 买入.
-std::u16string sellText(std::u16string text)
-{
-    for (auto& c : text) {
-        if (c == u'买')
-            c = u'卖';
-        else if (c == u'入')
-            c = u'出';
-    }
-    return text;
-}
-
-int splitRatio(TdxField field)
-{
-    switch (field) {
-    case TdxField::Split2:
-        return 2;
-    case TdxField::Split3:
-        return 3;
-    case TdxField::Split4:
-        return 4;
-    case TdxField::Split5:
-        return 5;
-    default:
-        return 0;
-    }
-}
 
 } // namespace
 
@@ -162,12 +94,6 @@ std::u16string FakeTdx::dialogImagePath() const
 std::u16string FakeTdx::mainTitle() const
 {
     return m_options.page.empty() ? m_options.mainTitle : m_options.mainTitle + u" - " + m_options.page;
-}
-
-int FakeTdx::lotFor(const std::u16string& code) const
-{
-    const bool bond = code.rfind(u"11", 0) == 0 || code.rfind(u"12", 0) == 0;
-    return bond ? 10 : 100;
 }
 
 void FakeTdx::setCurrentStock(const std::u16string& code, const std::u16string& name,
@@ -434,12 +360,12 @@ void FakeTdx::showMaximum(WindowId dialog)
     if (!o.maxText.empty()) {
         text = o.maxText;
         long long value = 0;
-        if (parseCount(text, value)) {
+        if (parseShareCount(text, value)) {
             std::lock_guard<std::mutex> lock(m_mutex);
             d->maxValue = value;
         }
     } else if (o.maxQuantity >= 0) {
-        text = m_options.layout.groupThousands ? grouped(o.maxQuantity) : decimal(o.maxQuantity);
+        text = m_options.layout.groupThousands ? groupedThousands(o.maxQuantity) : decimal(o.maxQuantity);
         std::lock_guard<std::mutex> lock(m_mutex);
         d->maxValue = o.maxQuantity;
     } else {
@@ -468,8 +394,8 @@ void FakeTdx::split(WindowId dialog, int ratio)
         max = std::max(it->second->maxValue, 0LL);
         code = it->second->options.code;
     }
-    const int lot = m_options.splitLot > 0 ? m_options.splitLot : lotFor(code);
-    const long long quantity = (max / ratio) / lot * lot;
+    const int lot = m_options.splitLot > 0 ? m_options.splitLot : tdxLot(code);
+    const long long quantity = splitQuantity(max, ratio, lot);
     auto fill = [this, dialog, quantity] {
         const std::u16string text = decimal(quantity);
         desktop().sendMessage(control(dialog, TdxField::Quantity), msg::SetText, 0,
@@ -479,25 +405,6 @@ void FakeTdx::split(WindowId dialog, int ratio)
         desktop().scheduleAfter(m_options.splitDelayMs, desktop().windowProcessId(dialog), dialog, fill);
     else
         fill();
-}
-
-std::u16string FakeTdx::refusal(const OrderDialog& d, long long maxValue, const std::u16string& quantityText,
-                                const std::u16string& price) const
-{
-    if (!isPositivePrice(price))
-        return u"委托价格无效";
-    long long quantity = 0;
-    if (!parseCount(quantityText, quantity))
-        return u"委托数量无效";
-    if (quantity == 0)
-        return u"委托数量必须大于0";
-    const bool buy = d.kind != TdxDialogKind::FlashSell;
-    const int lot = lotFor(d.options.code);
-    if (buy && quantity % lot != 0)
-        return u"买入数量必须是" + decimal(lot) + u"的整数倍";
-    if (maxValue >= 0 && quantity > maxValue)
-        return buy ? u"可用资金不足" : u"可用股份不足";
-    return {};
 }
 
 void FakeTdx::confirm(WindowId dialog)
@@ -522,14 +429,15 @@ void FakeTdx::confirm(WindowId dialog)
     order.price = fieldText(dialog, TdxField::Price);
     const std::u16string quantityText = fieldText(dialog, TdxField::Quantity);
     long long quantity = 0;
-    parseCount(quantityText, quantity);
+    parseShareCount(quantityText, quantity);
     order.quantity = quantity;
     order.dialogTitle = d->title;
     order.pid = desktop().windowProcessId(dialog);
     order.timeMs = m_system.desktop().now();
 
     const std::u16string refused =
-        m_options.checkOrders ? refusal(*d, maxValue, quantityText, order.price) : std::u16string();
+        m_options.checkOrders ? tdxRefusal(d->kind != TdxDialogKind::FlashSell, d->options.code, maxValue, quantityText, order.price)
+                              : std::u16string();
     if (!refused.empty()) {
         order.status = Order::Status::Rejected;
         order.message = refused;

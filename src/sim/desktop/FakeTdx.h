@@ -153,10 +153,7 @@ private:
     void split(WindowId dialog, int ratio);
     void confirm(WindowId dialog);
     void submit(const Order& order, WindowId dialog);
-    std::u16string refusal(const OrderDialog& d, long long maxValue, const std::u16string& quantityText,
-                           const std::u16string& price) const;
     std::u16string mainTitle() const;
-    int lotFor(const std::u16string& code) const;
     // The process whose message boxes come up: the one that trades (TC.exe of a logged-in
     // 64-bit build), else the main program.
     platform::ProcessId boxPid() const;

@@ -478,6 +478,8 @@ void SimDesktop::changeForeground(WindowId newForeground, bool notify)
 
 void SimDesktop::notifyForeground(WindowId window)
 {
+    if (!m_foregroundEvents)
+        return;
     for (auto& entry : m_hooks->entries()) {
         auto task = [entry, window] {
             if (entry->alive)

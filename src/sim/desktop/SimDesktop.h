@@ -21,6 +21,7 @@
 #include "platform/api/Desktop.h"
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -163,6 +164,9 @@ public:
     platform::ScreenSize screenSize() override;
     std::unique_ptr<platform::ForegroundHook> hookForeground(platform::ForegroundCallback callback,
                                                              platform::Dispatcher dispatcher) override;
+    // Whether foreground changes reach the installed hooks. Off, the desktop behaves as Wine's
+    // does, or as Windows with a lost hook: hooks install, but are never called.
+    void setForegroundEvents(bool raised) { m_foregroundEvents = raised; }
 
     // ---- building the desktop (used by the fake clients and by tests)
     WindowId createWindow(const WindowSpec& spec);
@@ -363,6 +367,7 @@ private:
     bool m_foregroundLock = false;
     int m_foregroundRefusals = 0;
     std::shared_ptr<HookRegistry> m_hooks;
+    std::atomic<bool> m_foregroundEvents{true};
     std::function<void(const std::u16string&)> m_clipboardSink;
     std::function<void()> m_scheduleListener;
     std::mutex m_changeListenerMutex; // a standard lock, which the thread sanitizer sees

@@ -6,6 +6,7 @@
 #include "sim/desktop/SimSystem.h"
 #include "sim/keyboard/KeyboardSimulator.h"
 #include "sim/world/ClipboardBridge.h"
+#include "sim/world/KeyboardCommands.h"
 #include "sim/world/TradeKeyTyping.h"
 
 #include <QDebug>
@@ -13,16 +14,10 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTextCodec>
-#include <QTimer>
-
-#include <algorithm>
 
 namespace {
 
 constexpr int kMaxKeyboards = 8;
-// How often the command file is looked at: quick enough for a person or a test, cheap enough to
-// go unnoticed.
-constexpr int kCommandPollMs = 100;
 
 } // namespace
 
@@ -164,69 +159,17 @@ platform::Services DemoWorld::services(const platform::Services& host) const
 
 void DemoWorld::followCommands(const QString& file)
 {
-    m_commandFile = file;
-    m_commandOffset = 0;
-    if (!m_commandTimer) {
-        m_commandTimer = new QTimer(this);
-        connect(m_commandTimer, &QTimer::timeout, this, &DemoWorld::readCommands);
-    }
-    m_commandTimer->start(kCommandPollMs);
-    readCommands();
-}
-
-void DemoWorld::readCommands()
-{
-    QFile file(m_commandFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    if (file.size() < m_commandOffset) // started afresh
-        m_commandOffset = 0;
-    file.seek(m_commandOffset);
-    m_partialLine += file.readAll();
-    m_commandOffset = file.pos();
-    int end;
-    while ((end = m_partialLine.indexOf('\n')) >= 0) {
-        const QString line = QString::fromUtf8(m_partialLine.left(end)).trimmed();
-        m_partialLine.remove(0, end + 1);
-        if (!line.isEmpty() && !runCommand(line))
-            qWarning().noquote() << "Demo control: not understood:" << line;
-    }
+    if (!m_commands)
+        m_commands = new CommandFile([this](const QString& line) { return runCommand(line); }, this);
+    m_commands->follow(file);
 }
 
 bool DemoWorld::runCommand(const QString& line)
 {
     const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (words.size() < 2)
-        return false;
-    const QString command = words.at(0);
-    if (command == QLatin1String("stock")) {
-        if (words.size() != 4)
-            return false;
+    if (words.size() == 4 && words.at(0) == QLatin1String("stock")) {
         setStock({words.at(1), words.at(2), words.at(3), m_stock.maxQuantity});
-        qDebug().noquote() << "Demo control:" << line;
         return true;
     }
-    const std::string serial = words.at(1).toStdString();
-    const std::vector<std::string> known = m_keyboards->serialNumbers();
-    if (std::find(known.begin(), known.end(), serial) == known.end())
-        return false;
-    if (command == QLatin1String("unplug") && words.size() == 2) {
-        m_keyboards->unplug(serial);
-    } else if (command == QLatin1String("plug") && words.size() == 2) {
-        m_keyboards->plug(serial);
-    } else if ((command == QLatin1String("press") || command == QLatin1String("split")) &&
-               words.size() == 3) {
-        bool ok = false;
-        const int function = words.at(2).toInt(&ok);
-        if (!ok || function < 0 || function > 255)
-            return false;
-        if (command == QLatin1String("press"))
-            m_keyboards->pressTradeKey(serial, std::uint8_t(function));
-        else
-            m_keyboards->pressTradeKeyWithFlag(serial, std::uint8_t(function), 1);
-    } else {
-        return false;
-    }
-    qDebug().noquote() << "Demo control:" << line;
-    return true;
+    return runKeyboardCommand(*m_keyboards, words);
 }

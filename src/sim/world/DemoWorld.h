@@ -9,13 +9,8 @@
 //   platform::install(demo.services(hostServices)); // the host's desktop and hot keys stay
 //
 // Demo control: with ZENTRIK_SIM_CONTROL=<file> the demo reads commands appended to that file,
-// one per line, and acts them out on its keyboards (tests of the whole program use this to plug
-// and unplug a keyboard of the running process):
-//   unplug <serial>               the keyboard is pulled out
-//   plug <serial>                 and plugged in again
-//   press <serial> <function>     a trade key (0xD0 with that key function, e.g. 13 for 1/3买);
-//                                 the keyboard types the TDX hot key (TradeKeyTyping)
-//   split <serial> <function>     the same key in the keyboard's own split mode (0xDF)
+// one per line (KeyboardCommands.h: unplug, plug, press, split, switch on its keyboards; a key
+// pressed makes the keyboard type the TDX hot key, TradeKeyTyping), and one of its own:
 //   stock <code> <name> <price>   the stock the fake TDX shows, for the next order dialog
 //
 // A fake 同花顺 runs behind the TDX, installed in the application data directory ("demo-ths",
@@ -30,7 +25,7 @@
 
 #include <memory>
 
-class QTimer;
+class CommandFile;
 
 namespace sim {
 class FakeThs;
@@ -98,7 +93,6 @@ public:
     bool runCommand(const QString& line);
 
 private:
-    void readCommands();
     void installThs();
 
     std::unique_ptr<sim::KeyboardSimulator> m_keyboards;
@@ -107,8 +101,5 @@ private:
     std::unique_ptr<sim::FakeThs> m_ths;
     Stock m_stock{QStringLiteral("600000"), QStringLiteral("浦发银行"), QStringLiteral("10.52")};
     std::unique_ptr<sim::TradeKeyTyping> m_typing;
-    QString m_commandFile;
-    qint64 m_commandOffset = 0;
-    QByteArray m_partialLine;
-    QTimer* m_commandTimer = nullptr;
+    CommandFile* m_commands = nullptr;
 };

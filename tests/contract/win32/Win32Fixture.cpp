@@ -1,6 +1,7 @@
 #include "Win32Fixture.h"
 
 #include "platform/win32/Win32Services.h"
+#include "wine/DialogTemplate.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,77 +21,6 @@ const wchar_t* wide(const std::u16string& text)
 {
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
-
-// A DLGTEMPLATE with its items, laid out as CreateDialogIndirectParamW reads it: 16-bit words,
-// every item starting on a 32-bit boundary.
-class DialogTemplate
-{
-public:
-    DialogTemplate(const std::u16string& title, short x, short y, short cx, short cy, std::size_t items)
-    {
-        addDword(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE | DS_MODALFRAME);
-        addDword(0);
-        m_words.push_back(static_cast<WORD>(items));
-        addRect(x, y, cx, cy);
-        m_words.push_back(0); // no menu
-        m_words.push_back(0); // the dialog class
-        addString(title);
-    }
-
-    void addItem(const ChildSpec& child, short y)
-    {
-        alignToDword();
-        DWORD style = WS_CHILD;
-        if (child.visible)
-            style |= WS_VISIBLE;
-        if (!child.enabled)
-            style |= WS_DISABLED;
-        if (child.className == u"Edit")
-            style |= WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
-        else if (child.className == u"Button")
-            style |= WS_TABSTOP | BS_PUSHBUTTON;
-        addDword(style);
-        addDword(0);
-        addRect(5, y, 120, 12);
-        m_words.push_back(static_cast<WORD>(child.controlId));
-        addString(child.className);
-        addString(child.text);
-        m_words.push_back(0); // no creation data
-    }
-
-    // The template must itself start on a 32-bit boundary.
-    const DLGTEMPLATE* data()
-    {
-        m_aligned.assign((m_words.size() + 1) / 2, 0);
-        std::copy(m_words.begin(), m_words.end(), reinterpret_cast<WORD*>(m_aligned.data()));
-        return reinterpret_cast<const DLGTEMPLATE*>(m_aligned.data());
-    }
-
-private:
-    void addDword(DWORD value)
-    {
-        m_words.push_back(LOWORD(value));
-        m_words.push_back(HIWORD(value));
-    }
-    void addRect(short x, short y, short cx, short cy)
-    {
-        for (short v : {x, y, cx, cy})
-            m_words.push_back(static_cast<WORD>(v));
-    }
-    void addString(const std::u16string& text)
-    {
-        m_words.insert(m_words.end(), text.begin(), text.end());
-        m_words.push_back(0);
-    }
-    void alignToDword()
-    {
-        if (m_words.size() % 2)
-            m_words.push_back(0);
-    }
-
-    std::vector<WORD> m_words;
-    std::vector<DWORD> m_aligned;
-};
 
 struct HungStart
 {
@@ -161,11 +91,22 @@ WindowId Win32Fixture::createDialog(const std::u16string& title, const std::vect
 {
     // Staggered near the top left, clear of the bottom-right corner the input cases click in.
     const short offset = static_cast<short>(10 * (m_dialogs.size() % 8));
-    DialogTemplate dialogTemplate(title, static_cast<short>(10 + offset), static_cast<short>(10 + offset),
-                                  140, static_cast<short>(20 + 14 * children.size()), children.size());
+    winetest::DialogTemplate dialogTemplate(title, static_cast<short>(10 + offset),
+                                            static_cast<short>(10 + offset), 140,
+                                            static_cast<short>(20 + 14 * children.size()), children.size());
     short y = 5;
     for (const ChildSpec& child : children) {
-        dialogTemplate.addItem(child, y);
+        DWORD style = 0;
+        if (child.visible)
+            style |= WS_VISIBLE;
+        if (!child.enabled)
+            style |= WS_DISABLED;
+        if (child.className == u"Edit")
+            style |= WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+        else if (child.className == u"Button")
+            style |= WS_TABSTOP | BS_PUSHBUTTON;
+        dialogTemplate.addItem(child.className, child.text, style, static_cast<WORD>(child.controlId), 5, y,
+                               120, 12);
         y = static_cast<short>(y + 14);
     }
     HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate.data(), nullptr,
