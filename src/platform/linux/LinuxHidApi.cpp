@@ -1,5 +1,6 @@
 #include "LinuxHidApi.h"
 
+#include "platform/api/HidapiReports.h"
 #include "platform/api/Text.h"
 
 #include <hidapi/hidapi.h>
@@ -40,22 +41,9 @@ int LinuxHidApi::exit()
 
 std::vector<HidDeviceInfo> LinuxHidApi::enumerate(std::uint16_t vendorId, std::uint16_t productId)
 {
-    std::vector<HidDeviceInfo> list;
     hid_device_info* all = hid_enumerate(vendorId, productId);
-    for (const hid_device_info* d = all; d; d = d->next) {
-        HidDeviceInfo info;
-        info.path = d->path ? d->path : "";
-        info.vendorId = d->vendor_id;
-        info.productId = d->product_id;
-        info.serialNumber = fromWide(d->serial_number);
-        info.manufacturer = fromWide(d->manufacturer_string);
-        info.product = fromWide(d->product_string);
-        info.releaseNumber = d->release_number;
-        info.usagePage = d->usage_page;
-        info.usage = d->usage;
-        info.interfaceNumber = d->interface_number;
-        list.push_back(std::move(info));
-    }
+    std::vector<HidDeviceInfo> list =
+        hidapi::deviceList(all, [](const wchar_t* text) { return fromWide(text); });
     hid_free_enumeration(all);
     return list;
 }
@@ -86,14 +74,9 @@ HidOpenError LinuxHidApi::lastOpenError()
 
 int LinuxHidApi::readTimeout(HidDevice* device, unsigned char* data, std::size_t length, int milliseconds)
 {
-    // The keyboard's reports are unnumbered, and hidraw hands such a report over without a
-    // report number, while the seam hands it over with its number first (the transport skips
-    // that byte): without the 0 in front the first data byte would be lost.
-    if (length == 0)
-        return 0;
-    data[0] = 0;
-    const int n = hid_read_timeout(native(device), data + 1, length - 1, milliseconds);
-    return n > 0 ? n + 1 : n;
+    return hidapi::readUnnumbered(data, length, [&](unsigned char* buffer, std::size_t size) {
+        return hid_read_timeout(native(device), buffer, size, milliseconds);
+    });
 }
 
 int LinuxHidApi::write(HidDevice* device, const unsigned char* data, std::size_t length)

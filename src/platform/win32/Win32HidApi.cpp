@@ -1,6 +1,7 @@
 #include "Win32HidApi.h"
 
 #include "Win32Text.h"
+#include "platform/api/HidapiReports.h"
 #include "platform/api/Text.h"
 
 #include <hidapi.h>
@@ -19,8 +20,9 @@ hid_device* native(HidDevice* device)
 HidOpenError classifyOpenFailure(const char* path)
 {
     const std::u16string widePath = fromUtf8(path ? path : "");
-    HANDLE handle = CreateFileW(wide(widePath), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE handle =
+        CreateFileW(wide(widePath), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);
         return HidOpenError::Other; // the interface opens; hidapi failed after that
@@ -53,22 +55,9 @@ int Win32HidApi::exit()
 
 std::vector<HidDeviceInfo> Win32HidApi::enumerate(std::uint16_t vendorId, std::uint16_t productId)
 {
-    std::vector<HidDeviceInfo> list;
     hid_device_info* all = hid_enumerate(vendorId, productId);
-    for (const hid_device_info* d = all; d; d = d->next) {
-        HidDeviceInfo info;
-        info.path = d->path ? d->path : "";
-        info.vendorId = d->vendor_id;
-        info.productId = d->product_id;
-        info.serialNumber = fromWide(d->serial_number);
-        info.manufacturer = fromWide(d->manufacturer_string);
-        info.product = fromWide(d->product_string);
-        info.releaseNumber = d->release_number;
-        info.usagePage = d->usage_page;
-        info.usage = d->usage;
-        info.interfaceNumber = d->interface_number;
-        list.push_back(std::move(info));
-    }
+    std::vector<HidDeviceInfo> list =
+        hidapi::deviceList(all, [](const wchar_t* text) { return fromWide(text); });
     hid_free_enumeration(all);
     return list;
 }
@@ -87,14 +76,9 @@ HidOpenError Win32HidApi::lastOpenError()
 
 int Win32HidApi::readTimeout(HidDevice* device, unsigned char* data, std::size_t length, int milliseconds)
 {
-    // The keyboard's reports are unnumbered: ReadFile puts the report number 0 first and
-    // hidapi's Windows backend removes it, while the seam hands the report over with its number
-    // first (the transport skips that byte). It goes back in front.
-    if (length == 0)
-        return 0;
-    data[0] = 0;
-    const int n = hid_read_timeout(native(device), data + 1, length - 1, milliseconds);
-    return n > 0 ? n + 1 : n;
+    return hidapi::readUnnumbered(data, length, [&](unsigned char* buffer, std::size_t size) {
+        return hid_read_timeout(native(device), buffer, size, milliseconds);
+    });
 }
 
 int Win32HidApi::write(HidDevice* device, const unsigned char* data, std::size_t length)
