@@ -70,8 +70,14 @@ clock_drawn() {
     [ "$clock_pixels" -ge 150 ]
 }
 
+no_clock_window() {
+    ! clock_window
+}
+
 run_demo() {
     exe=$1
+    # A clock of another test's program still on screen would be taken for this one's.
+    poll 100 no_clock_window || fail "a clock window of another run is still on screen"
     started=$(date +%s%N)
     wine "$exe" --demo >>"$log" 2>&1 </dev/null &
     pid=$!

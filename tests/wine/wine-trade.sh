@@ -38,8 +38,13 @@ cleanup() {
     if [ -n "$app_pid" ]; then
         wine taskkill /F /IM zentrikclock.exe >/dev/null 2>&1 </dev/null || true
         kill "$app_pid" 2>/dev/null || true
+        # Gone before the next test starts one of its own.
+        wait "$app_pid" 2>/dev/null || true
     fi
-    [ -n "$tdx_pid" ] && kill "$tdx_pid" 2>/dev/null || true
+    if [ -n "$tdx_pid" ]; then
+        kill "$tdx_pid" 2>/dev/null || true
+        wait "$tdx_pid" 2>/dev/null || true
+    fi
     rm -rf "$settings_dir"
     if [ -d "$saved" ]; then mv "$saved" "$settings_dir"; fi
 }
