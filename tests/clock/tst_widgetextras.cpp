@@ -185,11 +185,11 @@ private slots:
         sim::FakeThs ths(*m_system);
         ths.setCurrentStock(u"300750", u"宁德时代");
         sim::SimDesktop& desktop = m_system->desktop();
-        sim::WindowSpec spec;
-        spec.className = u"ChatWindow";
-        spec.text = u"聊天";
-        spec.pid = m_system->processes().startProcess(u"chat.exe");
-        const platform::WindowId chat = desktop.createWindow(spec);
+        sim::WindowSpec chatWindow;
+        chatWindow.className = u"ChatWindow";
+        chatWindow.text = u"聊天";
+        chatWindow.pid = m_system->processes().startProcess(u"chat.exe");
+        const platform::WindowId chat = desktop.createWindow(chatWindow);
         QVERIFY(desktop.setForegroundWindow(chat));
         desktop.setForegroundLock(true);
         desktop.clearInputLog();

@@ -128,19 +128,19 @@ Foreign openForeign(TradingDesk& desk)
 {
     Foreign f;
     sim::SimDesktop& d = desk.system.desktop();
-    sim::MessageDialogSpec spec;
-    spec.pid = desk.system.processes().startProcess(u"other.exe");
-    spec.title = u"闪电买入";
-    spec.texts = {u"证券代码:", u"600000", u"浦发银行", u"1000"};
-    spec.edits = {u"10.52", u"0"};
-    spec.buttons = {{1, u"买入"}, {2, u"取消"}};
+    sim::MessageDialogSpec box;
+    box.pid = desk.system.processes().startProcess(u"other.exe");
+    box.title = u"闪电买入";
+    box.texts = {u"证券代码:", u"600000", u"浦发银行", u"1000"};
+    box.edits = {u"10.52", u"0"};
+    box.buttons = {{1, u"买入"}, {2, u"取消"}};
     auto presses = f.presses;
-    spec.onClose = [presses](int id) {
+    box.onClose = [presses](int id) {
         if (id == 1)
             ++*presses;
     };
-    sim::SimDesktop::ActingAs as(spec.pid);
-    f.window = sim::openMessageDialog(d, spec);
+    sim::SimDesktop::ActingAs as(box.pid);
+    f.window = sim::openMessageDialog(d, box);
     return f;
 }
 

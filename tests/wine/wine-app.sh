@@ -27,17 +27,7 @@ fail() {
     exit 1
 }
 
-# Polls until "$@" succeeds, at most $1 tenths of a second; false on time-out.
-poll() {
-    tenths=$1
-    shift
-    while [ "$tenths" -gt 0 ]; do
-        if "$@"; then return 0; fi
-        sleep 0.1
-        tenths=$((tenths - 1))
-    done
-    return 1
-}
+. "$(dirname "$0")/poll.sh"
 
 # The clock's title is "clock", which Qt on Windows shows followed by the program's display name;
 # Wine names the X window of a top-level window after its title.
@@ -77,20 +67,20 @@ no_clock_window() {
 run_demo() {
     exe=$1
     # A clock of another test's program still on screen would be taken for this one's.
-    poll 100 no_clock_window || fail "a clock window of another run is still on screen"
+    poll 10000 no_clock_window || fail "a clock window of another run is still on screen"
     started=$(date +%s%N)
     wine "$exe" --demo >>"$log" 2>&1 </dev/null &
     pid=$!
-    poll 600 clock_window || { running && kill "$pid"; fail "no clock window within 60 s"; }
+    poll 60000 clock_window || { running && kill "$pid"; fail "no clock window within 60 s"; }
     echo "wine-app: clock window after $(( ($(date +%s%N) - started) / 1000000 )) ms"
     # The window may be mapped before its first paint.
-    poll 100 clock_drawn || { running && kill "$pid"; fail "the clock's time is not on screen (see $shot)"; }
+    poll 10000 clock_drawn || { running && kill "$pid"; fail "the clock's time is not on screen (see $shot)"; }
     echo "wine-app: clock drawn after $(( ($(date +%s%N) - started) / 1000000 )) ms:" \
          "$clock_pixels pixels in the clock's colour in its window $geometry"
     running || fail "the program ended after showing its clock"
     # taskkill without /F posts WM_CLOSE to the program's windows.
     wine taskkill /IM zentrikclock.exe >>"$log" 2>&1 </dev/null || fail "taskkill failed"
-    poll 300 stopped || { kill "$pid"; fail "the program did not end within 30 s of WM_CLOSE"; }
+    poll 30000 stopped || { kill "$pid"; fail "the program did not end within 30 s of WM_CLOSE"; }
     status=0
     wait "$pid" || status=$?
     [ "$status" -eq 0 ] || fail "the program ended with exit code $status"
@@ -122,7 +112,7 @@ installer)
     # The uninstaller copies itself away and runs from there, so its end is the files' going.
     wine "$dir/uninstall.exe" /S >>"$log" 2>&1 </dev/null || fail "the uninstaller failed"
     gone() { [ ! -e "$dir" ] && [ ! -e "$menu" ]; }
-    poll 600 gone || fail "left behind after uninstalling: $(ls -A "$dir" "$menu" 2>&1 | tr '\n' ' ')"
+    poll 60000 gone || fail "left behind after uninstalling: $(ls -A "$dir" "$menu" 2>&1 | tr '\n' ' ')"
     if wine reg query "$uninstall_key" >/dev/null 2>&1 </dev/null; then
         fail "the uninstall entry is still registered"
     fi

@@ -59,17 +59,7 @@ fail() {
     exit 1
 }
 
-# Polls until "$@" succeeds, at most $1 hundredths of a second; false on time-out.
-poll() {
-    hundredths=$1
-    shift
-    while [ "$hundredths" -gt 0 ]; do
-        if "$@"; then return 0; fi
-        sleep 0.01
-        hundredths=$((hundredths - 1))
-    done
-    return 1
-}
+. "$(dirname "$0")/poll.sh"
 has() { grep -qs -- "$2" "$1"; }
 lines() { grep -cs -- "$2" "$1" || true; }
 more_than() { [ "$(lines "$1" "$2")" -gt "$3" ]; }
@@ -79,15 +69,15 @@ started=$(now_ms)
 wine "$tdx" --journal "$(win "$journal")" --commands "$(win "$tdx_commands")" \
     --code 600000 --name 浦发银行 --price 10.52 --max 10000 >>"$work/tdx.log" 2>&1 </dev/null &
 tdx_pid=$!
-poll 2000 has "$journal" '^ready ' || fail "the fake TDX did not start"
+poll 20000 has "$journal" '^ready ' || fail "the fake TDX did not start"
 
 ZENTRIK_DEBUG=1 ZENTRIK_SIM_CONTROL=$(win "$control") ZENTRIK_SIM_TRACE=$(win "$trace") \
     wine "$app" --sim-keyboard >>"$log" 2>&1 </dev/null &
 app_pid=$!
 # The keyboard is greeted by the program.
-poll 6000 has "$trace" '^H>D ZK000001 5A F1 00 00 CA' || fail "the program did not greet the keyboard"
+poll 60000 has "$trace" '^H>D ZK000001 5A F1 00 00 CA' || fail "the program did not greet the keyboard"
 echo "switch ZK000001" >>"$control"
-poll 3000 has "$log" '交易中' || fail "trading mode did not come on"
+poll 30000 has "$log" '交易中' || fail "trading mode did not come on"
 
 # A key, then the client's record of it. The TDX main window is put in front first: the
 # keyboard types its hot key into the window in front.
@@ -95,10 +85,10 @@ trade() {
     before=$(lines "$journal" "$1")
     fronts=$(lines "$journal" '^front ')
     echo "front" >>"$tdx_commands"
-    poll 500 more_than "$journal" '^front ' "$fronts" || fail "the fake TDX did not come to the front"
+    poll 5000 more_than "$journal" '^front ' "$fronts" || fail "the fake TDX did not come to the front"
     key_at=$(now_ms)
     echo "press ZK000001 13" >>"$control"
-    poll 1000 more_than "$journal" "$1" "$before" || fail "$2"
+    poll 10000 more_than "$journal" "$1" "$before" || fail "$2"
     echo "wine-trade: $3 in $(($(now_ms) - key_at)) ms from the key"
 }
 
